@@ -1,0 +1,72 @@
+# Build helpers shared by every program folder.
+
+# Warnings as errors for our own code only (GoogleTest is built with its own flags).
+add_library(zandrel_warnings INTERFACE)
+target_compile_options(zandrel_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+
+if(ZANDREL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(ZANDREL_FUZZ)
+  # The libraries under test get coverage instrumentation; each fuzzer links the libFuzzer main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Portable core library of a program: builds everywhere, never includes <windows.h>.
+function(zandrel_add_core name)
+  add_library(${name} STATIC ${ARGN})
+  target_link_libraries(${name} PUBLIC zandrel_warnings)
+endfunction()
+
+# A GoogleTest binary, registered as one CTest test (under Wine a process start is costly).
+#   zandrel_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [WINE_ONLY])
+function(zandrel_add_test name)
+  cmake_parse_arguments(ARG "WINE_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  if(ZANDREL_FUZZ OR (ARG_WINE_ONLY AND NOT WIN32))
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main zandrel_warnings)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  if(CMAKE_CROSSCOMPILING AND WIN32)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endfunction()
+
+# A libFuzzer target, registered as a bounded smoke run seeded from fuzz/corpus/<name> when present.
+#   zandrel_add_fuzzer(NAME SOURCES a.cpp LIBS lib1)
+function(zandrel_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT ZANDREL_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} zandrel_warnings)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+  set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${name})
+  add_test(NAME ${name}
+           COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+                   $<TARGET_FILE:${name}> -max_total_time=${ZANDREL_FUZZ_SECONDS} -timeout=10
+                   -rss_limit_mb=2048 -print_final_stats=1 ${corpus} ${seeds})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 900)
+  file(MAKE_DIRECTORY ${corpus})
+endfunction()
+
+# Tests of the Windows build run under Wine in a private prefix inside the build tree: one fixture
+# creates it (and a virtual display) before the first test, another stops wineserver after the last.
+function(zandrel_add_wine_fixture)
+  set(script ${PROJECT_SOURCE_DIR}/scripts/wine-session.sh)
+  add_test(NAME wine_session_start COMMAND bash ${script} start ${CMAKE_BINARY_DIR})
+  add_test(NAME wine_session_stop COMMAND bash ${script} stop ${CMAKE_BINARY_DIR})
+  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+endfunction()
+
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  set(CMAKE_CROSSCOMPILING_EMULATOR bash ${PROJECT_SOURCE_DIR}/scripts/wine-exec.sh ${CMAKE_BINARY_DIR})
+endif()

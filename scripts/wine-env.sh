@@ -1,0 +1,14 @@
+# Sourced by the Wine scripts: the environment of the private test prefix of one build tree.
+# Usage: source wine-env.sh BUILD_DIR
+zandrel_build_dir=$(cd "$1" && pwd)
+export WINEPREFIX="$zandrel_build_dir/wineprefix"
+export WINEDEBUG=-all
+export WINEARCH=win64
+# No Mono or Gecko: their install prompts would stall an unattended prefix creation.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+# Dates and number grouping of the programs follow the locale: keep it fixed for the tests.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+if [ -f "$zandrel_build_dir/wine-display" ]; then
+  DISPLAY=$(cat "$zandrel_build_dir/wine-display")
+  export DISPLAY
+fi

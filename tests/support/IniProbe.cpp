@@ -1,0 +1,24 @@
+// A stand-in probe for the harness tests: reads two keys of probe.conf beside it, the way the real
+// probes read their settings, and writes each value as a line of probe.log.
+#include <string>
+
+#include "ExecutableDirectory.h"
+#include "ExitStatus.h"
+#include "INIfiles.h"
+#include "Paths.h"
+#include "ResultFile.h"
+
+int main() {
+    using namespace zandrel;
+    const std::string directory = ExecutableDirectory();
+    for (const char* key : {"Alpha", "Beta"}) {
+        const auto value = ReadIniValue("probe.conf", key, "probe.conf", directory);
+        if (!value) {
+            return static_cast<int>(ExitStatus::SettingsUnreadable);
+        }
+        if (!AppendResultLine(JoinPath(directory, "probe.log"), std::string(key) + "=" + *value)) {
+            return static_cast<int>(ExitStatus::ResultUnwritable);
+        }
+    }
+    return static_cast<int>(ExitStatus::Completed);
+}

@@ -1,0 +1,26 @@
+// Runs a built executable of the tool set as it is installed: copied alone into a scratch directory
+// with the files a test lays beside it, started there with no arguments, and waited for.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Scratch.h"
+
+namespace zandrel::testing {
+
+struct ProgramRun {
+    unsigned long exitCode = 0;
+    bool timedOut = false;
+    std::optional<std::string> resultFile;  // the result file's bytes after the run, if it exists
+};
+
+// A path of the build machine (as CMake names the built executables) in the form Wine's programs use.
+std::string BuildPathToWindows(std::string_view buildPath);
+
+// Copies `executable` (a path as BuildPathToWindows gives it) into `dir` and runs it there.
+ProgramRun RunProgram(const ScratchDir& dir, const std::string& executable, std::string_view resultFileName,
+                      unsigned long timeoutMs = 60000);
+
+}  // namespace zandrel::testing
