@@ -24,7 +24,7 @@ start)
   # A display of our own, so that windows, tray icons and menus exist even on a machine without X.
   for n in $(seq 90 140); do
     if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
       echo $! >"$zandrel_build_dir/wine-xvfb.pid"
       for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
       echo ":$n" >"$zandrel_build_dir/wine-display"
@@ -34,10 +34,13 @@ start)
   done
   if [ "${ZANDREL_KEEP_WINEPREFIX:-0}" != 1 ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
   fi
-  wineserver -p
+  # Nothing that outlives this script may keep its output open, or the test runner waits for it.
+  wineserver -p </dev/null >/dev/null 2>&1
+  # Start Wine's services now, so that the first test does not pay for it.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
   echo "wine session: prefix $WINEPREFIX, display ${DISPLAY:-none}"
   ;;
 stop)
