@@ -8,11 +8,13 @@
 namespace zandrel {
 namespace {
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
 // Hands out the fields of a settings file one by one.
 class FieldReader {
-public:
+  public:
     explicit FieldReader(std::string_view text) : text_(text) {}
 
     // The next field, or nothing at the end of the file.
@@ -46,7 +48,7 @@ public:
         return field;
     }
 
-private:
+  private:
     void SkipDelimiter() {
         if (pos_ >= text_.size()) {
             return;
@@ -71,7 +73,9 @@ std::string_view TrimSpaces(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool FoldedEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -113,14 +117,15 @@ std::string FindIniValue(std::string_view fileText, std::string_view section, st
         const std::string_view trimmed = TrimSpaces(*field);
         if (trimmed.size() >= key.size() && FoldedEquals(trimmed.substr(0, key.size()), key)) {
             // Whatever single character follows the key is its separator.
-            return trimmed.size() <= key.size() + 1 ? std::string() : std::string(trimmed.substr(key.size() + 1));
+            return trimmed.size() <= key.size() + 1 ? std::string()
+                                                    : std::string(trimmed.substr(key.size() + 1));
         }
     }
     return std::string(kNotFound);
 }
 
-std::optional<std::string> ReadIniValue(std::string_view section, std::string_view key, std::string_view fileName,
-                                        std::string_view directory) {
+std::optional<std::string> ReadIniValue(std::string_view section, std::string_view key,
+                                        std::string_view fileName, std::string_view directory) {
     const std::string path = JoinPath(directory, fileName);
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {

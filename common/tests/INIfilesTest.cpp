@@ -15,7 +15,9 @@ struct IniCase {
     const char* expected;
 };
 
-std::ostream& operator<<(std::ostream& out, const IniCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const IniCase& c) {
+    return out << c.name;
+}
 
 class FindIniValueTest : public ::testing::TestWithParam<IniCase> {};
 

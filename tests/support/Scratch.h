@@ -9,7 +9,7 @@
 namespace zandrel::testing {
 
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -24,7 +24,7 @@ public:
     std::optional<std::string> Read(std::string_view name) const;
     bool Exists(std::string_view name) const { return std::filesystem::exists(path_ / name); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

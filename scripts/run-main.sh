@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The main job: builds and installs the tool set, runs both probes on this computer under Wine with
+# the shipped settings files, and prints their result files.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/setup.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+cmake --install build/windows >/dev/null
+install_dir="$root/build/install"
+echo "installed in $install_dir:"
+ls "$install_dir"
+
+ZANDREL_KEEP_WINEPREFIX=1 bash scripts/wine-session.sh start build/windows
+trap 'bash scripts/wine-session.sh stop build/windows' EXIT
+
+run_probe() {
+  local exe=$1 log=$2
+  [ -f "$install_dir/$exe" ] || return 0
+  echo
+  echo "== $exe"
+  set +e
+  (cd "$install_dir" && bash "$root/scripts/wine-exec.sh" "$root/build/windows" "./$exe")
+  local status=$?
+  set -e
+  echo "exit status $status; $log now reads:"
+  cat "$install_dir/$log" 2>/dev/null || echo "(no $log)"
+}
+
+run_probe Siftwell.exe event.log
+run_probe Gaugewell.exe Gaugewell.log
