@@ -10,6 +10,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 cmake --install build/windows >/dev/null
 install_dir="$root/build/install"
+mkdir -p "$install_dir"
 echo "installed in $install_dir:"
 ls "$install_dir"
 
