@@ -1,0 +1,68 @@
+// The port through which the probe reaches a host's management service: connect, run a query,
+// count and walk the instances of its result, read their properties by name.
+//
+// Ownership mirrors the service's objects: the connection owns the service and its locator, a result
+// set is owned by whoever ran the query. Destroying a result set before its connection therefore
+// releases the objects in the order result set, service, locator.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace zandrel {
+
+// A failure as the service reports it: its result code and the description that came with it.
+struct ServiceFailure {
+    std::int32_t number = 0;
+    std::string description;
+};
+
+template <typename T>
+using ServiceResult = std::variant<std::unique_ptr<T>, ServiceFailure>;
+
+class ManagementInstance {
+  public:
+    virtual ~ManagementInstance() = default;
+    // The value in text form (numbers in plain decimal digits); nothing when the property is absent,
+    // null or cannot be read.
+    virtual std::optional<std::string> Property(std::string_view name) = 0;
+};
+
+class ManagementResultSet {
+  public:
+    virtual ~ManagementResultSet() = default;
+    // Nothing when the count cannot be read.
+    virtual std::optional<std::int32_t> Count() = 0;
+    // The next instance; null at the end of the set or when the enumeration fails.
+    virtual std::unique_ptr<ManagementInstance> Next() = 0;
+};
+
+class ManagementConnection {
+  public:
+    virtual ~ManagementConnection() = default;
+    virtual ServiceResult<ManagementResultSet> InstancesOf(std::string_view className,
+                                                           std::int32_t flags) = 0;
+    virtual ServiceResult<ManagementResultSet> ExecQuery(std::string_view query, std::string_view language,
+                                                         std::int32_t flags) = 0;
+};
+
+class ManagementService {
+  public:
+    virtual ~ManagementService() = default;
+    // Creates a locator and connects it to `server` ("." is this computer) in the default namespace.
+    virtual ServiceResult<ManagementConnection> Connect(std::string_view server, std::string_view userName,
+                                                        std::string_view password) = 0;
+};
+
+// The user's regional settings, as far as the probe's texts depend on them.
+class UserLocale {
+  public:
+    virtual ~UserLocale() = default;
+    virtual std::string ThousandsSeparator() = 0;
+};
+
+}  // namespace zandrel

@@ -1,0 +1,296 @@
+#include "Module1.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+
+#include "INIfiles.h"
+#include "Paths.h"
+#include "ResultFile.h"
+#include "ResultLines.h"
+
+namespace zandrel {
+namespace {
+
+inline constexpr std::string_view kSettingsFile = "memory.conf";
+inline constexpr double kLargestCount = 18446744073709551616.0;  // 2^64
+
+// A whole, finite, non-negative number in plain decimal digits.
+std::string WholeNumberText(double whole) {
+    if (whole < kLargestCount) {
+        return std::to_string(static_cast<std::uint64_t>(whole));
+    }
+    char digits[400];
+    std::snprintf(digits, sizeof digits, "%.0f", whole);
+    return digits;
+}
+
+std::string GroupDigits(const std::string& digits, std::string_view separator) {
+    std::string grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i != 0 && (digits.size() - i) % 3 == 0) {
+            grouped += separator;
+        }
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+std::string RemoveCommas(std::string text) {
+    std::erase(text, ',');
+    return text;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+template <typename T>
+const ServiceFailure* FailureOf(const ServiceResult<T>& result) {
+    return std::get_if<ServiceFailure>(&result);
+}
+
+template <typename T>
+std::unique_ptr<T> ObjectOf(ServiceResult<T>& result) {
+    return std::move(std::get<std::unique_ptr<T>>(result));
+}
+
+}  // namespace
+
+std::string FormatSize(double bytes, std::string_view thousandsSeparator) {
+    struct Unit {
+        double above;
+        double divisor;
+        std::string_view word;
+    };
+    static constexpr Unit kUnits[] = {
+        {1e12, 1073741824.0, "GB"}, {1e9, 1048576.0, "MB"}, {1e6, 1024.0, "KB"}, {1e3, 1.0, "Bytes"}};
+    if (!std::isfinite(bytes) || !(bytes > 0)) {
+        bytes = 0;
+    }
+    double divisor = 1;
+    std::string_view word;
+    for (const Unit& unit : kUnits) {
+        if (bytes > unit.above) {
+            divisor = unit.divisor;
+            word = unit.word;
+            break;
+        }
+    }
+    const double whole = std::floor(bytes / divisor);
+    // The grouping pattern has no mandatory digit: zero shows no digits at all.
+    std::string text = whole == 0 ? std::string() : GroupDigits(WholeNumberText(whole), thousandsSeparator);
+    text += ' ';
+    text += word;
+    return text;
+}
+
+std::optional<double> ParseCount(const std::optional<std::string>& text) {
+    if (!text) {
+        return std::nullopt;
+    }
+    const std::string_view digits = TrimBlanks(*text);
+    double value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        !std::isfinite(value) || value < 0 || value > kLargestCount) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool WriteResult(ProbeContext& context, std::string_view text) {
+    if (AppendResultLine(context.resultPath, text)) {
+        return true;
+    }
+    context.lineLost = true;
+    return false;
+}
+
+std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, std::string_view server,
+                                                    std::string_view userName, std::string_view password) {
+    auto connected = context.service.Connect(server, userName, password);
+    if (const ServiceFailure* failure = FailureOf(connected)) {
+        WriteResult(context, ConnectionFailedLine(server, *failure));
+        return nullptr;
+    }
+    return ObjectOf(connected);
+}
+
+std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, std::string_view server,
+                                                std::string_view userName, std::string_view password) {
+    const auto connection = ConnectToHost(context, server, userName, password);
+    if (!connection) {
+        return std::nullopt;
+    }
+    auto queried = connection->ExecQuery("Select * From Win32_Processor", "WQL", kReturnImmediately);
+    if (const ServiceFailure* failure = FailureOf(queried)) {
+        WriteResult(context, ProcessorQueryFailedLine(server, *failure));
+        return ProcessorFailureText(*failure);
+    }
+    const auto processors = ObjectOf(queried);
+    // The count is a 16-bit figure; one that does not fit is as unreadable as a missing one.
+    const std::int32_t count = processors->Count().value_or(0);
+    const bool countFits = count >= std::numeric_limits<std::int16_t>::min() &&
+                           count <= std::numeric_limits<std::int16_t>::max();
+    double sum = 0;
+    while (const auto processor = processors->Next()) {
+        // A processor without a readable load adds nothing but still counts.
+        if (const auto load = ParseCount(processor->Property("LoadPercentage"))) {
+            sum += *load;
+        }
+    }
+    int load = 0;
+    if (countFits && count != 0) {
+        const double average = std::floor(sum / count);
+        if (average >= std::numeric_limits<std::int16_t>::min() &&
+            average <= std::numeric_limits<std::int16_t>::max()) {
+            load = static_cast<int>(average);
+        }
+    }
+    return load;
+}
+
+std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view server,
+                                         std::string_view userName, std::string_view password) {
+    const auto connection = ConnectToHost(context, server, userName, password);
+    if (!connection) {
+        return std::nullopt;
+    }
+    auto queried = connection->InstancesOf("Win32_OperatingSystem", kReturnImmediately);
+    if (const ServiceFailure* failure = FailureOf(queried)) {
+        WriteResult(context, MemoryQueryFailedLine(server, *failure));
+        return MemoryFailureText(*failure);
+    }
+    const auto systems = ObjectOf(queried);
+    if (systems->Count() != 1) {
+        return std::nullopt;
+    }
+    std::optional<double> freeKilobytes;
+    std::optional<double> totalKilobytes;
+    while (const auto system = systems->Next()) {
+        freeKilobytes = ParseCount(system->Property("FreePhysicalMemory"));
+        totalKilobytes = ParseCount(system->Property("TotalVisibleMemorySize"));
+    }
+    // Without the free figure any number written would be a false reading.
+    if (!freeKilobytes) {
+        return std::string(kFreeMemoryNotFound);
+    }
+    std::string text = FormatSize(std::floor(*freeKilobytes * 1024), context.locale.ThousandsSeparator());
+    if (!totalKilobytes || *totalKilobytes == 0) {
+        return text;
+    }
+    const double percent = std::floor(*freeKilobytes * 100 / *totalKilobytes);
+    return RemoveCommas(std::move(text)) + " (" + WholeNumberText(percent) + "% Free)";
+}
+
+std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_view server,
+                                            std::string_view userName, std::string_view password,
+                                            std::string_view drive) {
+    const auto connection = ConnectToHost(context, server, userName, password);
+    if (!connection) {
+        return std::nullopt;
+    }
+    const std::string query =
+        "Select * From Win32_LogicalDisk Where DeviceID = \"" + std::string(drive) + "\"";
+    auto queried = connection->ExecQuery(query, "WQL", kReturnImmediately);
+    if (const ServiceFailure* failure = FailureOf(queried)) {
+        WriteResult(context, DiskQueryFailedLine(drive, server, *failure));
+        return DiskFailureText(*failure);
+    }
+    const auto disks = ObjectOf(queried);
+    bool found = false;
+    std::optional<double> freeBytes;
+    std::optional<double> sizeBytes;
+    while (const auto disk = disks->Next()) {
+        found = true;
+        freeBytes = ParseCount(disk->Property("FreeSpace"));
+        sizeBytes = ParseCount(disk->Property("Size"));
+    }
+    // A full drive (0 bytes free) is a reading like any other; only a drive the host lacks, or one
+    // without a medium that reports no figures, is not found.
+    if (!found || !freeBytes || !sizeBytes || *sizeBytes == 0) {
+        return std::string(kDiskNotFound);
+    }
+    const double megabytes = std::floor(*freeBytes / 1048576.0);
+    const double percent = std::floor(*freeBytes / *sizeBytes * 100);
+    return WholeNumberText(megabytes) + " MB (" + WholeNumberText(percent) + "% Free)";
+}
+
+ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view directory) {
+    std::string settings[4];
+    const std::string_view keys[4] = {"Server", "Username", "Password", "Disk"};
+    for (int i = 0; i < 4; ++i) {
+        auto value = ReadIniValue(kSettingsFile, keys[i], kSettingsFile, directory);
+        if (!value) {
+            return ExitStatus::SettingsUnreadable;
+        }
+        settings[i] = std::move(*value);
+    }
+    auto& [server, userName, password, disk] = settings;
+    if (server == kNotFound || server.empty()) {
+        server = ".";
+    }
+    if (userName == kNotFound) {
+        userName.clear();
+    }
+    if (password == kNotFound) {
+        password.clear();
+    }
+
+    ProbeContext context{service, locale, JoinPath(directory, kResultFileName)};
+    // A line of the run itself that cannot be written leaves nothing to report the rest with.
+    const auto endedStatus = [&context] {
+        return context.lineLost ? ExitStatus::ResultUnwritable : ExitStatus::Completed;
+    };
+
+    const auto cpu = GetCpuUtilization(context, server, userName, password);
+    if (!cpu) {
+        return endedStatus();
+    }
+    const std::string loadText = std::holds_alternative<int>(*cpu) ? " " + std::to_string(std::get<int>(*cpu))
+                                                                   : std::get<std::string>(*cpu);
+    if (!WriteResult(context, ProcessorLoadLine(loadText))) {
+        return ExitStatus::ResultUnwritable;
+    }
+
+    const auto memory = GetFreeMemory(context, server, userName, password);
+    if (!memory) {
+        return endedStatus();
+    }
+    if (!WriteResult(context, FreeMemoryLine(*memory))) {
+        return ExitStatus::ResultUnwritable;
+    }
+
+    std::string driveLine;
+    if (disk == kNotFound || disk.empty()) {
+        driveLine = NoDriveLine();
+    } else {
+        const std::string_view trimmed = TrimBlanks(disk);
+        const std::string drive = std::string(trimmed.substr(0, 1)) + ":";
+        const char letter = drive.front();
+        if ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) {
+            const auto space = GetFreeDiskSpace(context, server, userName, password, drive);
+            if (!space) {
+                return endedStatus();
+            }
+            driveLine = FreeDiskSpaceLine(drive, *space);
+        } else {
+            driveLine = DriveInvalidLine();
+        }
+    }
+    if (!WriteResult(context, driveLine) || !WriteResult(context, ClosingLine())) {
+        return ExitStatus::ResultUnwritable;
+    }
+    return endedStatus();
+}
+
+}  // namespace zandrel

@@ -1,0 +1,54 @@
+// The resource probe: reads memory.conf, measures processor load, free memory and the free space of
+// one drive through the management service of a host, and appends its lines to Gaugewell.log.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "ExitStatus.h"
+#include "ManagementService.h"
+
+namespace zandrel {
+
+// What one run works with; the probes write through it and note a line that could not be written.
+struct ProbeContext {
+    ManagementService& service;
+    UserLocale& locale;
+    std::string resultPath;
+    bool lineLost = false;
+};
+
+// The query flag that makes a query return at once and its enumeration wait for the instances.
+inline constexpr std::int32_t kReturnImmediately = 16;
+
+// Bytes as a grouped whole number with a unit picked by powers of ten and divided by powers of 1024.
+std::string FormatSize(double bytes, std::string_view thousandsSeparator);
+
+// A 64-bit count as the service delivers it (decimal text) as a number; nothing when the text is
+// absent, not a number, negative or beyond 64 bits.
+std::optional<double> ParseCount(const std::optional<std::string>& text);
+
+// Appends one line to Gaugewell.log; false (and the loss noted) when it could not be written.
+bool WriteResult(ProbeContext& context, std::string_view text);
+
+// Connects to the host's service; on failure writes the connection line and gives nothing: the run ends.
+std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, std::string_view server,
+                                                    std::string_view userName, std::string_view password);
+
+// Each measurement gives nothing when the run must end (connection failed; for the memory probe also
+// an operating-system query that does not yield exactly one instance).
+using CpuUtilization = std::variant<int, std::string>;  // the load in percent, or the failure text
+std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, std::string_view server,
+                                                std::string_view userName, std::string_view password);
+std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view server,
+                                         std::string_view userName, std::string_view password);
+std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_view server,
+                                            std::string_view userName, std::string_view password,
+                                            std::string_view drive);
+
+// One whole run with the settings file and result file in `directory`.
+ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view directory);
+
+}  // namespace zandrel

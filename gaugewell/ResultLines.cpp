@@ -1,0 +1,74 @@
+#include "ResultLines.h"
+
+namespace zandrel {
+namespace {
+
+// ".  Error -2147217405: description", the tail that every failure line shares.
+std::string FailureTail(const ServiceFailure& failure) {
+    return ".  Error " + std::to_string(failure.number) + ": " + failure.description;
+}
+
+std::string FailureText(const ServiceFailure& failure, std::string_view what) {
+    std::string text = "<Error " + std::to_string(failure.number) + " while getting ";
+    text += what;
+    text += ": \"" + failure.description + "\">";
+    return text;
+}
+
+}  // namespace
+
+std::string ConnectionFailedLine(std::string_view server, const ServiceFailure& failure) {
+    return "Error connecting to " + std::string(server) + FailureTail(failure);
+}
+
+std::string ProcessorQueryFailedLine(std::string_view server, const ServiceFailure& failure) {
+    return "Error finding processor info on " + std::string(server) + FailureTail(failure);
+}
+
+std::string ProcessorLoadLine(std::string_view loadText) {
+    return "CPU Utilization=" + std::string(loadText) + "%";
+}
+
+std::string MemoryQueryFailedLine(std::string_view server, const ServiceFailure& failure) {
+    return "Error getting free memory on " + std::string(server) + FailureTail(failure);
+}
+
+std::string FreeMemoryLine(std::string_view memoryText) {
+    return "Free Memory=" + std::string(memoryText);
+}
+
+std::string DiskQueryFailedLine(std::string_view drive, std::string_view server,
+                                const ServiceFailure& failure) {
+    return "Error finding disk " + std::string(drive) + " info on " + std::string(server) +
+           FailureTail(failure);
+}
+
+std::string FreeDiskSpaceLine(std::string_view drive, std::string_view diskText) {
+    return "Free Space on Drive " + std::string(drive) + "=" + std::string(diskText);
+}
+
+std::string NoDriveLine() {
+    return "No drive specifed.";
+}
+
+std::string DriveInvalidLine() {
+    return "Drive setting is invalid.  Use Drive=X in memory.conf.";
+}
+
+std::string ClosingLine() {
+    return "Zandrel data capture completed";
+}
+
+std::string ProcessorFailureText(const ServiceFailure& failure) {
+    return FailureText(failure, "processor info");
+}
+
+std::string MemoryFailureText(const ServiceFailure& failure) {
+    return FailureText(failure, "free memory");
+}
+
+std::string DiskFailureText(const ServiceFailure& failure) {
+    return FailureText(failure, "disk info");
+}
+
+}  // namespace zandrel

@@ -1,0 +1,82 @@
+#include "FakeManagementService.h"
+
+namespace zandrel::testing {
+namespace {
+
+class FakeInstance : public ManagementInstance {
+  public:
+    explicit FakeInstance(const FakeProperties& properties) : properties_(properties) {}
+    std::optional<std::string> Property(std::string_view name) override {
+        const auto found = properties_.find(std::string(name));
+        return found == properties_.end() ? std::nullopt : std::optional<std::string>(found->second);
+    }
+
+  private:
+    FakeProperties properties_;
+};
+
+class FakeResultSet : public ManagementResultSet {
+  public:
+    FakeResultSet(const FakeAnswer& answer, std::vector<std::string>& calls)
+        : answer_(answer), calls_(calls) {}
+    ~FakeResultSet() override { calls_.push_back("release set"); }
+    std::optional<std::int32_t> Count() override {
+        return answer_.count.value_or(static_cast<std::int32_t>(answer_.instances.size()));
+    }
+    std::unique_ptr<ManagementInstance> Next() override {
+        if (next_ == answer_.instances.size()) {
+            return nullptr;
+        }
+        return std::make_unique<FakeInstance>(answer_.instances[next_++]);
+    }
+
+  private:
+    FakeAnswer answer_;
+    std::vector<std::string>& calls_;
+    size_t next_ = 0;
+};
+
+class FakeConnection : public ManagementConnection {
+  public:
+    FakeConnection(FakeManagementService& service) : service_(service) {}
+    ~FakeConnection() override { service_.calls.push_back("release connection"); }
+
+    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className, std::int32_t flags) override {
+        service_.calls.push_back("InstancesOf " + std::string(className) + " " + std::to_string(flags));
+        return Answer(std::string(className));
+    }
+    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query, std::string_view language,
+                                                 std::int32_t flags) override {
+        service_.calls.push_back("ExecQuery " + std::string(query) + " " + std::string(language) + " " +
+                                 std::to_string(flags));
+        return Answer(std::string(query));
+    }
+
+  private:
+    ServiceResult<ManagementResultSet> Answer(const std::string& key) {
+        const auto found = service_.answers.find(key);
+        const FakeAnswer answer = found == service_.answers.end() ? FakeAnswer{} : found->second;
+        if (answer.failure) {
+            return *answer.failure;
+        }
+        return std::make_unique<FakeResultSet>(answer, service_.calls);
+    }
+
+    FakeManagementService& service_;
+};
+
+}  // namespace
+
+ServiceResult<ManagementConnection> FakeManagementService::Connect(std::string_view server,
+                                                                   std::string_view userName,
+                                                                   std::string_view password) {
+    const int index = connections_++;
+    calls.push_back("Connect " + std::string(server) + "|" + std::string(userName) + "|" +
+                    std::string(password));
+    if (const auto failure = connectFailures.find(index); failure != connectFailures.end()) {
+        return failure->second;
+    }
+    return std::make_unique<FakeConnection>(*this);
+}
+
+}  // namespace zandrel::testing

@@ -1,0 +1,45 @@
+// A management service that answers from tables and records every call and release, so tests can
+// check what the probe asked for and in which order it let go of the objects.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ManagementService.h"
+
+namespace zandrel::testing {
+
+// Properties of one instance; a name that is absent cannot be read.
+using FakeProperties = std::map<std::string, std::string>;
+
+struct FakeAnswer {
+    std::optional<ServiceFailure> failure;
+    std::vector<FakeProperties> instances;
+    std::optional<std::int32_t> count;  // what Count reports, when not the number of instances
+};
+
+class FakeManagementService : public ManagementService {
+  public:
+    // Connections by their order in the run (0 first); a connection without an entry succeeds.
+    std::map<int, ServiceFailure> connectFailures;
+    // Answers by class name (InstancesOf) or query text (ExecQuery); anything else yields an empty set.
+    std::map<std::string, FakeAnswer> answers;
+    std::vector<std::string> calls;
+
+    ServiceResult<ManagementConnection> Connect(std::string_view server, std::string_view userName,
+                                                std::string_view password) override;
+
+  private:
+    int connections_ = 0;
+};
+
+class FakeLocale : public UserLocale {
+  public:
+    std::string separator = ",";
+    std::string ThousandsSeparator() override { return separator; }
+};
+
+}  // namespace zandrel::testing
