@@ -1,0 +1,68 @@
+#include "form1.h"
+
+#include <utility>
+
+#include "Paths.h"
+#include "Texts.h"
+#include "mod1.h"
+
+namespace zandrel::launcher {
+
+LauncherForm::LauncherForm(FormPlatform& platform, std::string launcherDirectory)
+    : platform_(platform), launcherDirectory_(std::move(launcherDirectory)) {}
+
+void LauncherForm::Form_Load() {
+    const ServerStart start = platform_.StartServer(JoinPath(launcherDirectory_, kServerFileName));
+    if (!start.started) {
+        platform_.ShowErrorBox(StartFailureText(start.failureDescription), kErrorTitle);
+        return;
+    }
+    serverProcessId_ = start.processId;
+    timerEnabled_ = true;
+    platform_.EnableTimer();
+}
+
+void LauncherForm::Timer1_Timer() {
+    // A tick already queued when the timer was stopped must not run the set-up again.
+    if (!timerEnabled_) {
+        return;
+    }
+    // Twice, on purpose: one request right after the other.
+    platform_.OpenAddress(kConfigurationPageAddress);
+    platform_.OpenAddress(kConfigurationPageAddress);
+    platform_.HookWindow();
+    platform_.AddTrayIcon(kTrayTip);
+    timerEnabled_ = false;
+    platform_.DisableTimer();
+    platform_.HideWindow();
+}
+
+void LauncherForm::SysTrayMouseEventHandler() {
+    if (unloaded_) {
+        return;
+    }
+    switch (platform_.ShowPopupMenu()) {
+        case MenuCommand::Rest1:
+            Rest1_Click();
+            break;
+        case MenuCommand::Msg1:
+            msg1_Click();
+            break;
+        case MenuCommand::None:
+            break;
+    }
+}
+
+void LauncherForm::Rest1_Click() {
+    platform_.OpenAddress(kHelpPageAddress);
+}
+
+void LauncherForm::msg1_Click() {
+    platform_.RemoveTrayIcon();
+    platform_.UnloadForm();
+    unloaded_ = true;
+    // Last, after the form is gone, as the close request has always been sent.
+    platform_.CloseProcessWindow(serverProcessId_);
+}
+
+}  // namespace zandrel::launcher
