@@ -1,0 +1,34 @@
+// The state that the capture run shares with the event pass, and the one way lines reach event.log.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "Ports.h"
+
+namespace zandrel::siftwell {
+
+class CaptureContext {
+  public:
+    explicit CaptureContext(const Platform& platform) : platform_(platform) {}
+
+    const Platform& platform() const { return platform_; }
+
+    // Appends one line. After the first line that cannot be written nothing more is tried: a log
+    // with a hole in it would read as a complete report.
+    void LogLine(std::string_view text) {
+        if (!logUnwritable_ && !platform_.log.AppendLine(text)) {
+            logUnwritable_ = true;
+        }
+    }
+    bool LogUnwritable() const { return logUnwritable_; }
+
+    std::int16_t TimeZoneHours = 0;
+    bool CaptureOk = false;
+
+  private:
+    const Platform& platform_;
+    bool logUnwritable_ = false;
+};
+
+}  // namespace zandrel::siftwell

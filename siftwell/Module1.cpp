@@ -1,0 +1,150 @@
+#include "Module1.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "CaptureContext.h"
+#include "INIfiles.h"
+#include "Lines.h"
+#include "WinNet.h"
+#include "eventlog.h"
+
+namespace zandrel::siftwell {
+namespace {
+
+constexpr std::array<std::pair<std::string_view, std::int32_t>, 6> kEventTypes = {{
+    {"Success", 0},
+    {"Error", 1},
+    {"Warning", 2},
+    {"Information", 4},
+    {"Audit Success", 8},
+    {"Audit Failure", 16},
+}};
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string WithoutMarker(std::string value) {
+    return value == kNotFound ? std::string() : value;
+}
+
+}  // namespace
+
+std::int32_t ErrorLevelTypeCode(std::string_view errorLevel) {
+    for (const auto& [name, code] : kEventTypes) {
+        if (name == errorLevel) {
+            return code;
+        }
+    }
+    return kNoValidType;
+}
+
+std::optional<std::int16_t> TimeZoneToHours(std::string_view text) {
+    std::string squeezed;
+    for (char c : text) {
+        if (c != ' ' && c != '\t') {
+            squeezed += c;
+        }
+    }
+    std::size_t pos = 0;
+    bool negative = false;
+    if (pos < squeezed.size() && (squeezed[pos] == '+' || squeezed[pos] == '-')) {
+        negative = squeezed[pos] == '-';
+        ++pos;
+    }
+    std::string number;
+    while (pos < squeezed.size() && IsDigit(squeezed[pos])) {
+        number += squeezed[pos++];
+    }
+    std::string fraction;
+    if (pos < squeezed.size() && squeezed[pos] == '.') {
+        ++pos;
+        while (pos < squeezed.size() && IsDigit(squeezed[pos])) {
+            fraction += squeezed[pos++];
+        }
+    }
+    if (number.empty() && fraction.empty()) {
+        return 0;
+    }
+    const std::string decimal = (number.empty() ? "0" : number) + "." + (fraction.empty() ? "0" : fraction);
+    double value = 0;
+    const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+    if (error != std::errc() || end != decimal.data() + decimal.size()) {
+        return std::nullopt;
+    }
+    // nearbyint rounds halves to the even neighbour in the default rounding mode.
+    const double hours = std::nearbyint(negative ? -value : value);
+    if (hours < std::numeric_limits<std::int16_t>::min() ||
+        hours > std::numeric_limits<std::int16_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int16_t>(hours);
+}
+
+ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
+    constexpr std::array<std::string_view, 7> kKeys = {"Server",     "Username",     "Password", "LogType",
+                                                       "ErrorLevel", "OverwriteLog", "TimeZone"};
+    std::array<std::string, kKeys.size()> values;
+    for (std::size_t i = 0; i < kKeys.size(); ++i) {
+        std::optional<std::string> value =
+            ReadIniValue(kSettingsFileName, kKeys[i], kSettingsFileName, directory);
+        if (!value) {
+            return ExitStatus::SettingsUnreadable;
+        }
+        values[i] = std::move(*value);
+    }
+    const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(values[6]);
+    const std::string serverName = WithoutMarker(values[0]);
+    const std::string userName = WithoutMarker(values[1]);
+    const std::string password = WithoutMarker(values[2]);
+    const std::string logName = WithoutMarker(values[3]);
+    const std::string& errorLevel = values[4];
+    const std::string overwriteLog = WithoutMarker(values[5]);
+    const std::int32_t typeCode = ErrorLevelTypeCode(errorLevel);
+
+    if (overwriteLog == "True") {
+        const std::string resultFileName(kResultFileName);
+        const std::optional<std::string> found = platform.files.FindVisibleFile(resultFileName);
+        if (found && *found == resultFileName && !platform.files.DeleteLogFile(resultFileName).ok) {
+            // Lines of this run appended to the old log would read as a fresh report.
+            return ExitStatus::StaleLogKept;
+        }
+    }
+
+    CaptureContext context(platform);
+    const auto finish = [&context] {
+        return context.LogUnwritable() ? ExitStatus::ResultUnwritable : ExitStatus::Completed;
+    };
+    if (logName.empty() || typeCode == kNoValidType) {
+        context.LogLine(SettingsMissingLine());
+        context.LogLine(SettingsHintLine());
+        return finish();
+    }
+    if (!timeZoneHours) {
+        context.LogLine(TimeZoneOutOfRangeLine());
+        return finish();
+    }
+    context.TimeZoneHours = *timeZoneHours;
+
+    std::optional<TargetSession> session;
+    if (!serverName.empty()) {
+        if (!OpenTargetSession(context, serverName, userName, password)) {
+            return finish();
+        }
+        session.emplace(platform.network, RemoteName(serverName));
+    }
+    context.CaptureOk = true;
+    if (CaptureEvents(context, serverName, logName, typeCode, errorLevel) == PassEnd::EndProgram) {
+        return finish();
+    }
+    if (context.CaptureOk) {
+        context.LogLine(AllClearLine());
+    }
+    return finish();
+}
+
+}  // namespace zandrel::siftwell

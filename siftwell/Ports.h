@@ -1,0 +1,123 @@
+// What the capture run needs from the operating system, as small interfaces: the Windows adapters
+// implement them with the calls of the platform, the tests with fakes that can be told to fail.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zandrel::siftwell {
+
+// The outcome of one platform call: a failure carries the thread's last-error value, read on the
+// line right after the call. A failure whose last error reads 0 is still a failure.
+struct CallStatus {
+    bool ok = true;
+    std::int32_t error = 0;
+
+    static CallStatus Success() { return {}; }
+    static CallStatus Failed(std::int32_t error) { return {false, error}; }
+};
+
+// One opened event log, read oldest first; closing it is the object's end.
+class EventLogReader {
+  public:
+    virtual ~EventLogReader() = default;
+    virtual CallStatus CountRecords(std::uint32_t& count) = 0;
+    // The next record, in a buffer of exactly its length.
+    virtual CallStatus ReadNextRecord(std::vector<unsigned char>& record) = 0;
+};
+
+class EventSource {
+  public:
+    virtual ~EventSource() = default;
+    // An empty server name means this computer. Null with `status` failed when the log cannot be opened.
+    virtual std::unique_ptr<EventLogReader> Open(const std::string& serverName, const std::string& logName,
+                                                 CallStatus& status) = 0;
+};
+
+// The ten insertion strings of one message, slot 1 first; an unset slot reaches the system as null.
+using MessageArgs = std::array<std::optional<std::string>, 10>;
+
+// The local registry's event source registrations and their message files.
+class MessageCatalogue {
+  public:
+    virtual ~MessageCatalogue() = default;
+    // The source's EventMessageFile value as stored (empty when absent), or nothing when the
+    // source's key cannot be opened.
+    virtual std::optional<std::string> MessageFileValue(const std::string& logName,
+                                                        const std::string& sourceName) = 0;
+    virtual std::string ExpandEnvironment(const std::string& text) = 0;
+    // The formatted message from `messageFile` (or, failing that, the system table), or nothing.
+    virtual std::optional<std::string> FormatEventMessage(const std::string& messageFile,
+                                                          std::uint32_t eventId, const MessageArgs& args) = 0;
+};
+
+class NetworkSession {
+  public:
+    virtual ~NetworkSession() = default;
+    virtual std::int32_t AddConnection(const std::string& remoteName, const std::string& userName,
+                                       const std::string& password) = 0;
+    virtual void CancelConnection(const std::string& remoteName) = 0;
+    // The system's text for a network error number; `fromNetworkMessages` asks for the network
+    // management message module to be searched first.
+    virtual std::optional<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages,
+                                                      std::int32_t& formatError) = 0;
+    // A notice for whoever debugs the probe; it must never wait for anyone.
+    virtual void Notify(std::string_view text) = 0;
+};
+
+class SystemErrors {
+  public:
+    virtual ~SystemErrors() = default;
+    // The system's text for the number, untrimmed; empty when it has none.
+    virtual std::string SystemErrorText(std::int32_t error) = 0;
+};
+
+// A calendar date and time of day, already shifted into the configured zone.
+struct CivilTime {
+    std::int64_t year = 1970;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+class DateText {
+  public:
+    virtual ~DateText() = default;
+    // The user's regional form: short date and long time, the date alone at midnight.
+    virtual std::string FormatDate(const CivilTime& time) = 0;
+};
+
+class ResultLog {
+  public:
+    virtual ~ResultLog() = default;
+    // Appends the text and CR LF; false when the line could not be written.
+    virtual bool AppendLine(std::string_view text) = 0;
+};
+
+// The executable's directory as an ordinary file search sees it.
+class LogFiles {
+  public:
+    virtual ~LogFiles() = default;
+    // The name under which a search for `name` finds a file that is neither hidden nor system.
+    virtual std::optional<std::string> FindVisibleFile(const std::string& name) = 0;
+    virtual CallStatus DeleteLogFile(const std::string& name) = 0;
+};
+
+struct Platform {
+    EventSource& events;
+    MessageCatalogue& messages;
+    NetworkSession& network;
+    SystemErrors& errors;
+    DateText& dates;
+    ResultLog& log;
+    LogFiles& files;
+};
+
+}  // namespace zandrel::siftwell

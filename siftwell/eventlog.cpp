@@ -1,0 +1,220 @@
+#include "eventlog.h"
+
+#include "Lines.h"
+
+namespace zandrel::siftwell {
+namespace {
+
+// Offsets of the EVENTLOGRECORD fields that the pass uses.
+constexpr std::size_t kTimeGeneratedOffset = 12;
+constexpr std::size_t kEventIdOffset = 20;
+constexpr std::size_t kEventTypeOffset = 24;
+constexpr std::size_t kStringOffsetOffset = 36;
+constexpr std::size_t kDataOffsetOffset = 52;
+
+std::uint32_t ReadUint32(std::span<const unsigned char> bytes, std::size_t offset) {
+    return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
+           static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+std::uint16_t ReadUint16(std::span<const unsigned char> bytes, std::size_t offset) {
+    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+std::string_view TextAt(std::span<const unsigned char> bytes, std::size_t begin, std::size_t end) {
+    return {reinterpret_cast<const char*>(bytes.data()) + begin, end - begin};
+}
+
+// "%11" to "%99": what a reference to an insert that no record can fill shows.
+constexpr std::size_t kFirstUnfilledInsert = 11;
+using InsertReference = std::array<char, 4>;
+constexpr auto kUnfilledInsertTexts = [] {
+    std::array<InsertReference, kInsertTableSize + 1 - kFirstUnfilledInsert> texts{};
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::size_t number = i + kFirstUnfilledInsert;
+        texts[i] = {'%', static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10), '\0'};
+    }
+    return texts;
+}();
+
+// Days from 1970-01-01 to a civil date and back (proleptic Gregorian calendar).
+CivilTime CivilFromDays(std::int64_t days) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+    CivilTime time;
+    time.day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    time.month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    time.year = yearOfEra + era * 400 + (time.month <= 2 ? 1 : 0);
+    return time;
+}
+
+}  // namespace
+
+std::optional<EventRecord> ParseEventRecord(std::span<const unsigned char> record) {
+    if (record.size() < kRecordFixedPartSize) {
+        return std::nullopt;
+    }
+    EventRecord parsed;
+    parsed.eventType = ReadUint16(record, kEventTypeOffset);
+    parsed.eventId = ReadUint32(record, kEventIdOffset);
+    parsed.timeGenerated = ReadUint32(record, kTimeGeneratedOffset);
+
+    for (std::size_t end = kRecordFixedPartSize; end < record.size(); ++end) {
+        if (record[end] == 0) {
+            parsed.sourceName = TextAt(record, kRecordFixedPartSize, end);
+            break;
+        }
+    }
+
+    const std::uint32_t stringOffset = ReadUint32(record, kStringOffsetOffset);
+    const std::uint32_t dataOffset = ReadUint32(record, kDataOffsetOffset);
+    if (stringOffset >= kRecordFixedPartSize && stringOffset <= dataOffset && dataOffset <= record.size()) {
+        parsed.insertionStrings = TextAt(record, stringOffset, dataOffset);
+    }
+    return parsed;
+}
+
+std::vector<std::string_view> SplitInsertionStrings(std::string_view block) {
+    std::vector<std::string_view> parts;
+    if (block.empty()) {
+        return parts;
+    }
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t nul = block.find('\0', begin);
+        if (nul == std::string_view::npos) {
+            parts.push_back(block.substr(begin));
+            return parts;
+        }
+        parts.push_back(block.substr(begin, nul - begin));
+        begin = nul + 1;
+    }
+}
+
+MessageArgs FillMessageArgs(std::span<const std::string_view> parts) {
+    MessageArgs args;
+    for (std::size_t i = 0; i < parts.size() && i < args.size(); ++i) {
+        args[i] = std::string(parts[i]);
+    }
+    return args;
+}
+
+std::array<const char*, kInsertTableSize> InsertTable(const MessageArgs& args) {
+    std::array<const char*, kInsertTableSize> table{};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        table[i] = args[i] ? args[i]->c_str() : nullptr;
+    }
+    for (std::size_t i = args.size(); i < table.size(); ++i) {
+        table[i] = kUnfilledInsertTexts[i - args.size()].data();
+    }
+    return table;
+}
+
+bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std::string& sourceName,
+                   std::string& messageText, const std::string& logName) {
+    const std::optional<std::string> value = catalogue.MessageFileValue(logName, sourceName);
+    if (!value) {
+        return false;
+    }
+    std::string messageFile = catalogue.ExpandEnvironment(*value);
+    // Only the first file of a list is searched.
+    if (const std::size_t semicolon = messageFile.find(';'); semicolon != std::string::npos) {
+        messageFile.resize(semicolon);
+    }
+    const std::vector<std::string_view> parts = SplitInsertionStrings(messageText);
+    const MessageArgs args = FillMessageArgs(parts);
+    if (std::optional<std::string> formatted = catalogue.FormatEventMessage(messageFile, eventId, args)) {
+        messageText = std::move(*formatted);
+    }
+    return true;
+}
+
+void ReplaceLineBreaks(std::string& text) {
+    std::size_t pair = text.find("\r\n");
+    if (pair == std::string::npos) {
+        return;
+    }
+    std::size_t out = pair;
+    for (std::size_t in = pair; in < text.size(); ++in) {
+        if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n') {
+            text[out++] = ' ';
+            ++in;
+        } else {
+            text[out++] = text[in];
+        }
+    }
+    text.resize(out);
+}
+
+CivilTime EventTime(std::uint32_t timeGenerated, std::int16_t timeZoneHours) {
+    constexpr std::int64_t kSecondsPerDay = 86400;
+    const std::int64_t seconds = std::int64_t{timeGenerated} + std::int64_t{timeZoneHours} * 3600;
+    std::int64_t days = seconds / kSecondsPerDay;
+    std::int64_t secondOfDay = seconds % kSecondsPerDay;
+    if (secondOfDay < 0) {
+        secondOfDay += kSecondsPerDay;
+        --days;
+    }
+    CivilTime time = CivilFromDays(days);
+    time.hour = static_cast<int>(secondOfDay / 3600);
+    time.minute = static_cast<int>(secondOfDay / 60 % 60);
+    time.second = static_cast<int>(secondOfDay % 60);
+    return time;
+}
+
+PassEnd CaptureEvents(CaptureContext& context, std::string serverName, const std::string& logName,
+                      std::int32_t typeCode, const std::string& levelName) {
+    const Platform& platform = context.platform();
+    CallStatus status;
+    const std::unique_ptr<EventLogReader> reader = platform.events.Open(serverName, logName, status);
+    if (!reader) {
+        context.LogLine(LogNotOpenedLine(logName, serverName));
+        context.LogLine(SystemErrorDetailLine(status.error, platform.errors.SystemErrorText(status.error)));
+        return PassEnd::EndProgram;
+    }
+    std::uint32_t count = 0;
+    status = reader->CountRecords(count);
+    if (!status.ok) {
+        context.LogLine(RecordsNotCountedLine(logName, serverName));
+        context.LogLine(SystemErrorDetailLine(status.error, platform.errors.SystemErrorText(status.error)));
+        return PassEnd::EndProgram;
+    }
+
+    const std::string zoneText = ZoneText(context.TimeZoneHours);
+    std::vector<unsigned char> record;
+    for (std::uint32_t i = 0; i < count && !context.LogUnwritable(); ++i) {
+        status = reader->ReadNextRecord(record);
+        if (!status.ok) {
+            context.LogLine(RecordNotReadLine(logName, serverName));
+            context.LogLine(
+                SystemErrorDetailLine(status.error, platform.errors.SystemErrorText(status.error)));
+            break;
+        }
+        const std::optional<EventRecord> parsed = ParseEventRecord(record);
+        if (!parsed || parsed->eventType != typeCode) {
+            continue;
+        }
+        context.CaptureOk = false;
+
+        const std::string sourceName(parsed->sourceName);
+        std::string messageText(parsed->insertionStrings);
+        const bool expanded =
+            ExpandMessage(platform.messages, parsed->eventId, sourceName, messageText, logName);
+        ReplaceLineBreaks(messageText);
+        const std::string timeText =
+            platform.dates.FormatDate(EventTime(parsed->timeGenerated, context.TimeZoneHours));
+        if (serverName.empty()) {
+            serverName = kLocalHostName;
+        }
+        context.LogLine(
+            EventRecordLine(levelName, serverName, timeText, zoneText, sourceName, messageText, expanded));
+    }
+    return PassEnd::Finished;
+}
+
+}  // namespace zandrel::siftwell

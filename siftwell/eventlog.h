@@ -1,0 +1,63 @@
+// The event pass: reads one event log oldest first, keeps the records of one type, expands each
+// kept record's message and writes its line.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CaptureContext.h"
+#include "Ports.h"
+
+namespace zandrel::siftwell {
+
+// What the pass takes out of one EVENTLOGRECORD.
+struct EventRecord {
+    std::uint16_t eventType = 0;
+    std::uint32_t eventId = 0;
+    std::uint32_t timeGenerated = 0;
+    std::string_view sourceName;
+    std::string_view insertionStrings;  // each string followed by its NUL
+};
+
+inline constexpr std::size_t kRecordFixedPartSize = 56;
+
+// Reads the record from its raw bytes without ever looking outside them. Nothing when the bytes are
+// too short for the fixed part (the type cannot be known). A variable part that does not lie wholly
+// inside the record is taken as empty: a source name without its NUL, or a strings block whose
+// offsets do not satisfy 56 <= StringOffset <= DataOffset <= length.
+std::optional<EventRecord> ParseEventRecord(std::span<const unsigned char> record);
+
+// The strings block cut at every NUL: "a\0b\0" gives "a", "b" and "".
+std::vector<std::string_view> SplitInsertionStrings(std::string_view block);
+
+MessageArgs FillMessageArgs(std::span<const std::string_view> parts);
+
+// The argument array handed to the system: slots 1 to 10 from `args` (null when unset), and every
+// reference from %11 up to %99, which no record can fill, pointing at its own text ("%11"), so that
+// no message can make the system read past the array.
+inline constexpr std::size_t kInsertTableSize = 99;
+std::array<const char*, kInsertTableSize> InsertTable(const MessageArgs& args);
+
+// False when the source's registry key cannot be opened; `messageText` (the strings block on entry)
+// is replaced by the formatted message when there is one.
+bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std::string& sourceName,
+                   std::string& messageText, const std::string& logName);
+
+// Each CR LF pair becomes one blank; lone CR or LF stay.
+void ReplaceLineBreaks(std::string& text);
+
+// TimeGenerated (seconds since 1970 UTC, unsigned) shifted by whole hours.
+CivilTime EventTime(std::uint32_t timeGenerated, std::int16_t timeZoneHours);
+
+enum class PassEnd { Finished, EndProgram };
+
+PassEnd CaptureEvents(CaptureContext& context, std::string serverName, const std::string& logName,
+                      std::int32_t typeCode, const std::string& levelName);
+
+}  // namespace zandrel::siftwell

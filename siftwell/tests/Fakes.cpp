@@ -1,0 +1,195 @@
+#include "Fakes.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "eventlog.h"
+
+namespace zandrel::siftwell::testing {
+namespace {
+
+class FakeReader : public EventLogReader {
+  public:
+    explicit FakeReader(FakeEventSource& source) : source_(source) {}
+    ~FakeReader() override { ++source_.closed; }
+
+    CallStatus CountRecords(std::uint32_t& count) override {
+        if (source_.countError) {
+            return CallStatus::Failed(*source_.countError);
+        }
+        count = static_cast<std::uint32_t>(source_.records.size());
+        return CallStatus::Success();
+    }
+
+    CallStatus ReadNextRecord(std::vector<unsigned char>& record) override {
+        const std::size_t index = source_.reads++;
+        if (source_.readFailureAt && *source_.readFailureAt == index) {
+            return CallStatus::Failed(source_.readError);
+        }
+        if (index >= source_.records.size()) {
+            return CallStatus::Failed(38);
+        }
+        record = source_.records[index];
+        return CallStatus::Success();
+    }
+
+  private:
+    FakeEventSource& source_;
+};
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+}  // namespace
+
+std::unique_ptr<EventLogReader> FakeEventSource::Open(const std::string& serverName,
+                                                      const std::string& logName, CallStatus& status) {
+    opened.emplace_back(serverName, logName);
+    if (openError) {
+        status = CallStatus::Failed(*openError);
+        return nullptr;
+    }
+    status = CallStatus::Success();
+    return std::make_unique<FakeReader>(*this);
+}
+
+std::string FormatInserts(std::string_view pattern, const MessageArgs& args) {
+    const auto table = InsertTable(args);
+    std::string text;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%' || i + 1 == pattern.size()) {
+            text += pattern[i];
+            continue;
+        }
+        const char next = pattern[i + 1];
+        if (next >= '1' && next <= '9') {
+            std::size_t number = static_cast<std::size_t>(next - '0');
+            ++i;
+            if (i + 1 < pattern.size() && pattern[i + 1] >= '0' && pattern[i + 1] <= '9') {
+                number = number * 10 + static_cast<std::size_t>(pattern[++i] - '0');
+            }
+            const char* insert = table.at(number - 1);
+            text += insert != nullptr ? insert : "(null)";
+        } else if (next == 'r') {
+            text += '\r';
+            ++i;
+        } else if (next == 'n') {
+            text += "\r\n";
+            ++i;
+        } else {
+            text += next;
+            ++i;
+        }
+    }
+    return text;
+}
+
+std::optional<std::string> FakeCatalogue::MessageFileValue(const std::string& logName,
+                                                           const std::string& sourceName) {
+    const auto found = registrations.find({logName, sourceName});
+    if (found == registrations.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::string FakeCatalogue::ExpandEnvironment(const std::string& text) {
+    std::string expanded = text;
+    for (const auto& [name, value] : environment) {
+        for (std::size_t at = expanded.find(name); at != std::string::npos; at = expanded.find(name, at)) {
+            expanded.replace(at, name.size(), value);
+            at += value.size();
+        }
+    }
+    return expanded;
+}
+
+std::optional<std::string> FakeCatalogue::FormatEventMessage(const std::string& messageFile,
+                                                             std::uint32_t eventId, const MessageArgs& args) {
+    formattedFiles.push_back(messageFile);
+    formattedIds.push_back(eventId);
+    formattedArgs.push_back(args);
+    if (const auto found = messages.find({messageFile, eventId}); found != messages.end()) {
+        return FormatInserts(found->second, args);
+    }
+    if (const auto found = systemMessages.find(eventId); found != systemMessages.end()) {
+        return FormatInserts(found->second, args);
+    }
+    return std::nullopt;
+}
+
+std::int32_t FakeNetwork::AddConnection(const std::string& remoteName, const std::string& userName,
+                                        const std::string& password) {
+    calls.push_back("add " + remoteName + " " + userName + " " + password);
+    return addResult;
+}
+
+void FakeNetwork::CancelConnection(const std::string& remoteName) {
+    calls.push_back("cancel " + remoteName);
+    if (journal != nullptr) {
+        logAtCancel = *journal;
+    }
+}
+
+std::optional<std::string> FakeNetwork::NetworkMessage(std::int32_t error, bool fromNetworkMessages,
+                                                       std::int32_t& lastError) {
+    calls.push_back("message " + std::to_string(error) + (fromNetworkMessages ? " netmsg" : " system"));
+    if (fromNetworkMessages) {
+        if (const auto found = networkTexts.find(error); found != networkTexts.end()) {
+            return found->second;
+        }
+    }
+    if (const auto found = systemTexts.find(error); found != systemTexts.end()) {
+        return found->second;
+    }
+    lastError = formatError;
+    return std::nullopt;
+}
+
+std::string FakeSystemErrors::SystemErrorText(std::int32_t error) {
+    const auto found = texts.find(error);
+    return found == texts.end() ? std::string() : found->second;
+}
+
+std::string UsDateText::FormatDate(const CivilTime& time) {
+    std::string text =
+        std::to_string(time.month) + "/" + std::to_string(time.day) + "/" + std::to_string(time.year);
+    if (time.hour == 0 && time.minute == 0 && time.second == 0) {
+        return text;
+    }
+    const int hour12 = time.hour % 12 == 0 ? 12 : time.hour % 12;
+    const auto twoDigits = [](int value) { return (value < 10 ? "0" : "") + std::to_string(value); };
+    return text + " " + std::to_string(hour12) + ":" + twoDigits(time.minute) + ":" + twoDigits(time.second) +
+           (time.hour < 12 ? " AM" : " PM");
+}
+
+bool MemoryLog::AppendLine(std::string_view text) {
+    if (failFromLine && attempts++ >= *failFromLine) {
+        return false;
+    }
+    bytes.append(text);
+    bytes.append("\r\n");
+    return true;
+}
+
+std::optional<std::string> FakeLogFiles::FindVisibleFile(const std::string& name) {
+    for (const File& file : files) {
+        if (!file.hidden && Lower(file.name) == Lower(name)) {
+            return file.name;
+        }
+    }
+    return std::nullopt;
+}
+
+CallStatus FakeLogFiles::DeleteLogFile(const std::string& name) {
+    if (deleteError) {
+        return CallStatus::Failed(*deleteError);
+    }
+    deleted.push_back(name);
+    std::erase_if(files, [&](const File& file) { return file.name == name; });
+    return CallStatus::Success();
+}
+
+}  // namespace zandrel::siftwell::testing

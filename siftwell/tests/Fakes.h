@@ -1,0 +1,125 @@
+// Fakes of the platform ports: they keep what they were asked and can be told to fail with a chosen
+// error number.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Ports.h"
+
+namespace zandrel::siftwell::testing {
+
+class FakeEventSource : public EventSource {
+  public:
+    std::vector<std::vector<unsigned char>> records;
+    std::optional<std::int32_t> openError;
+    std::optional<std::int32_t> countError;
+    // The read of record `readFailureAt` (0 first) fails with `readError`.
+    std::optional<std::size_t> readFailureAt;
+    std::int32_t readError = 0;
+
+    std::vector<std::pair<std::string, std::string>> opened;  // server, log
+    int closed = 0;
+    std::size_t reads = 0;
+
+    std::unique_ptr<EventLogReader> Open(const std::string& serverName, const std::string& logName,
+                                         CallStatus& status) override;
+};
+
+// Formats like the system does for the inserts a message refers to: %1 to %99 read the argument
+// table (a null entry shows "(null)"), %% is a percent sign, %r a CR, %n a CR LF.
+std::string FormatInserts(std::string_view pattern, const MessageArgs& args);
+
+class FakeCatalogue : public MessageCatalogue {
+  public:
+    std::map<std::pair<std::string, std::string>, std::string> registrations;  // (log, source) -> value
+    std::map<std::string, std::string> environment;                            // "%Name%" -> text
+    std::map<std::pair<std::string, std::uint32_t>, std::string> messages;     // (file, id) -> pattern
+    std::map<std::uint32_t, std::string> systemMessages;                       // id -> pattern
+
+    std::vector<std::string> formattedFiles;
+    std::vector<std::uint32_t> formattedIds;
+    std::vector<MessageArgs> formattedArgs;
+
+    std::optional<std::string> MessageFileValue(const std::string& logName,
+                                                const std::string& sourceName) override;
+    std::string ExpandEnvironment(const std::string& text) override;
+    std::optional<std::string> FormatEventMessage(const std::string& messageFile, std::uint32_t eventId,
+                                                  const MessageArgs& args) override;
+};
+
+class FakeNetwork : public NetworkSession {
+  public:
+    std::int32_t addResult = 0;
+    std::map<std::int32_t, std::string> systemTexts;
+    std::map<std::int32_t, std::string> networkTexts;  // what the network management module holds
+    std::int32_t formatError = 317;
+
+    std::vector<std::string> calls;  // "add \\host\ipc$ user pass", "cancel ...", "message 53 system"
+    std::vector<std::string> notices;
+    const std::string* journal = nullptr;  // event.log as it stood when the connection was cancelled
+    std::string logAtCancel;
+
+    std::int32_t AddConnection(const std::string& remoteName, const std::string& userName,
+                               const std::string& password) override;
+    void CancelConnection(const std::string& remoteName) override;
+    std::optional<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages,
+                                              std::int32_t& lastError) override;
+    void Notify(std::string_view text) override { notices.emplace_back(text); }
+};
+
+class FakeSystemErrors : public SystemErrors {
+  public:
+    std::map<std::int32_t, std::string> texts = {{5, "Access denied.\r\n"}, {38, "Reached end of file.\r\n"}};
+    std::string SystemErrorText(std::int32_t error) override;
+};
+
+// The United States form: 3/14/2006 9:26:53 AM, and the date alone at midnight.
+class UsDateText : public DateText {
+  public:
+    std::string FormatDate(const CivilTime& time) override;
+};
+
+// event.log kept in memory; the line numbered `failFromLine` (0 first) and all later ones fail.
+class MemoryLog : public ResultLog {
+  public:
+    std::string bytes;
+    std::optional<std::size_t> failFromLine;
+    std::size_t attempts = 0;
+    bool AppendLine(std::string_view text) override;
+};
+
+class FakeLogFiles : public LogFiles {
+  public:
+    struct File {
+        std::string name;
+        bool hidden = false;
+    };
+    std::vector<File> files;
+    std::optional<std::int32_t> deleteError;
+    std::vector<std::string> deleted;
+
+    std::optional<std::string> FindVisibleFile(const std::string& name) override;
+    CallStatus DeleteLogFile(const std::string& name) override;
+};
+
+// All fakes together, as the run takes them.
+struct FakePlatform {
+    FakeEventSource events;
+    FakeCatalogue messages;
+    FakeNetwork network;
+    FakeSystemErrors errors;
+    UsDateText dates;
+    MemoryLog log;
+    FakeLogFiles files;
+    Platform platform{events, messages, network, errors, dates, log, files};
+    FakePlatform() { network.journal = &log.bytes; }
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+};
+
+}  // namespace zandrel::siftwell::testing
