@@ -63,6 +63,16 @@ std::unique_ptr<T> ObjectOf(ServiceResult<T>& result) {
     return std::move(std::get<std::unique_ptr<T>>(result));
 }
 
+// A load is written with one blank before its digits, a failure text as it stands.
+std::string LoadText(const CpuUtilization& cpu) {
+    if (const int* load = std::get_if<int>(&cpu)) {
+        std::string text(1, ' ');
+        text += std::to_string(*load);
+        return text;
+    }
+    return std::get<std::string>(cpu);
+}
+
 }  // namespace
 
 std::string FormatSize(double bytes, std::string_view thousandsSeparator) {
@@ -226,25 +236,20 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
 }
 
 ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view directory) {
-    std::string settings[4];
+    std::optional<std::string> settings[4];
     const std::string_view keys[4] = {"Server", "Username", "Password", "Disk"};
     for (int i = 0; i < 4; ++i) {
-        auto value = ReadIniValue(kSettingsFile, keys[i], kSettingsFile, directory);
-        if (!value) {
+        settings[i] = ReadIniValue(kSettingsFile, keys[i], kSettingsFile, directory);
+        if (!settings[i]) {
             return ExitStatus::SettingsUnreadable;
         }
-        settings[i] = std::move(*value);
     }
-    auto& [server, userName, password, disk] = settings;
-    if (server == kNotFound || server.empty()) {
-        server = ".";
-    }
-    if (userName == kNotFound) {
-        userName.clear();
-    }
-    if (password == kNotFound) {
-        password.clear();
-    }
+    const std::string& serverSetting = *settings[0];
+    const std::string server =
+        serverSetting == kNotFound || serverSetting.empty() ? std::string(".") : serverSetting;
+    const std::string userName = *settings[1] == kNotFound ? std::string() : *settings[1];
+    const std::string password = *settings[2] == kNotFound ? std::string() : *settings[2];
+    const std::string& disk = *settings[3];
 
     ProbeContext context{service, locale, JoinPath(directory, kResultFileName)};
     // A line of the run itself that cannot be written leaves nothing to report the rest with.
@@ -256,9 +261,7 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view
     if (!cpu) {
         return endedStatus();
     }
-    const std::string loadText = std::holds_alternative<int>(*cpu) ? " " + std::to_string(std::get<int>(*cpu))
-                                                                   : std::get<std::string>(*cpu);
-    if (!WriteResult(context, ProcessorLoadLine(loadText))) {
+    if (!WriteResult(context, ProcessorLoadLine(LoadText(*cpu)))) {
         return ExitStatus::ResultUnwritable;
     }
 

@@ -1,0 +1,107 @@
+// The COM adapter against Wine's own management service: what the core relies on from the real thing.
+#include <gtest/gtest.h>
+
+#include "Module1.h"
+#include "WbemService.h"
+
+namespace zandrel {
+namespace {
+
+std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
+    auto connected = service.Connect(".", "", "");
+    if (auto* failure = std::get_if<ServiceFailure>(&connected)) {
+        ADD_FAILURE() << "connection failed: " << failure->number << " " << failure->description;
+        return nullptr;
+    }
+    return std::move(std::get<0>(connected));
+}
+
+std::unique_ptr<ManagementResultSet> SetOf(ServiceResult<ManagementResultSet> result) {
+    if (auto* failure = std::get_if<ServiceFailure>(&result)) {
+        ADD_FAILURE() << "query failed: " << failure->number << " " << failure->description;
+        return nullptr;
+    }
+    return std::move(std::get<0>(result));
+}
+
+TEST(WbemService, ReadsTheOperatingSystemCountsAsText) {
+    WbemService service;
+    const auto connection = ConnectLocally(service);
+    ASSERT_TRUE(connection);
+    const auto systems = SetOf(connection->InstancesOf("Win32_OperatingSystem", kReturnImmediately));
+    ASSERT_TRUE(systems);
+    EXPECT_EQ(systems->Count(), 1);
+    const auto system = systems->Next();
+    ASSERT_TRUE(system);
+    const auto freeKilobytes = ParseCount(system->Property("FreePhysicalMemory"));
+    const auto totalKilobytes = ParseCount(system->Property("TotalVisibleMemorySize"));
+    ASSERT_TRUE(freeKilobytes && totalKilobytes);
+    EXPECT_GT(*totalKilobytes, 0);
+    EXPECT_LE(*freeKilobytes, *totalKilobytes);
+    EXPECT_EQ(system->Property("NoSuchProperty"), std::nullopt);
+    EXPECT_FALSE(systems->Next());
+    EXPECT_FALSE(systems->Next()) << "the end stays the end";
+}
+
+TEST(WbemService, FindsADriveByItsIdentifierAndNothingForAMissingOne) {
+    WbemService service;
+    const auto connection = ConnectLocally(service);
+    ASSERT_TRUE(connection);
+    const auto disks = SetOf(connection->ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"C:\"",
+                                                   "WQL", kReturnImmediately));
+    ASSERT_TRUE(disks);
+    const auto disk = disks->Next();
+    ASSERT_TRUE(disk);
+    EXPECT_EQ(disk->Property("DeviceID"), "C:");
+    EXPECT_TRUE(ParseCount(disk->Property("FreeSpace")));
+    EXPECT_TRUE(ParseCount(disk->Property("Size")));
+    EXPECT_FALSE(disks->Next());
+
+    const auto none = SetOf(connection->ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"Q:\"",
+                                                  "WQL", kReturnImmediately));
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->Next());
+}
+
+TEST(WbemService, WalksTheProcessorsAndReadsNumbersAsText) {
+    WbemService service;
+    const auto connection = ConnectLocally(service);
+    ASSERT_TRUE(connection);
+    const auto processors =
+        SetOf(connection->ExecQuery("Select * From Win32_Processor", "WQL", kReturnImmediately));
+    ASSERT_TRUE(processors);
+    ASSERT_GE(processors->Count().value_or(0), 1);
+    const auto processor = processors->Next();
+    ASSERT_TRUE(processor);
+    // A 32-bit property arrives as a number: the adapter hands it on as decimal text.
+    const auto cores = processor->Property("NumberOfCores");
+    ASSERT_TRUE(cores);
+    EXPECT_GE(ParseCount(cores).value_or(0), 1) << *cores;
+}
+
+TEST(WbemService, AnUnknownClassEndsAtTheEnumeration) {
+    WbemService service;
+    const auto connection = ConnectLocally(service);
+    ASSERT_TRUE(connection);
+    const auto set =
+        SetOf(connection->ExecQuery("Select * From Win32_NoSuchClass", "WQL", kReturnImmediately));
+    ASSERT_TRUE(set);
+    EXPECT_FALSE(set->Next());
+}
+
+TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
+    WbemService service;
+    auto connected = service.Connect("unreachable-host", "someone", "secret");
+    const auto* failure = std::get_if<ServiceFailure>(&connected);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->number, -2147217387);  // 0x80041015
+    EXPECT_EQ(failure->description, "");
+}
+
+TEST(WindowsLocale, GivesTheUserThousandsSeparator) {
+    // The tests pin the locale to English.
+    EXPECT_EQ(WindowsLocale().ThousandsSeparator(), ",");
+}
+
+}  // namespace
+}  // namespace zandrel

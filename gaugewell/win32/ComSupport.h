@@ -1,0 +1,98 @@
+// Ownership of COM objects, texts and variants, so that no adapter code releases anything by hand.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <utility>
+
+namespace zandrel {
+
+// Holds one reference to an interface and releases it.
+template <typename T>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    ComPtr(ComPtr&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset(std::exchange(other.object_, nullptr));
+        }
+        return *this;
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() { Reset(); }
+
+    T* Get() const noexcept { return object_; }
+    T* operator->() const noexcept { return object_; }
+    explicit operator bool() const noexcept { return object_ != nullptr; }
+    // For calls that hand out a new reference through a pointer argument.
+    T** Put() noexcept {
+        Reset();
+        return &object_;
+    }
+    void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
+    void Reset(T* object = nullptr) noexcept {
+        if (object_ != nullptr) {
+            object_->Release();
+        }
+        object_ = object;
+    }
+
+  private:
+    T* object_ = nullptr;
+};
+
+class UniqueBstr {
+  public:
+    explicit UniqueBstr(const wchar_t* text) : text_(SysAllocString(text)) {}
+    UniqueBstr() = default;
+    UniqueBstr(const UniqueBstr&) = delete;
+    UniqueBstr& operator=(const UniqueBstr&) = delete;
+    ~UniqueBstr() { SysFreeString(text_); }
+
+    BSTR Get() const noexcept { return text_; }
+    BSTR* Put() noexcept {
+        SysFreeString(std::exchange(text_, nullptr));
+        return &text_;
+    }
+
+  private:
+    BSTR text_ = nullptr;
+};
+
+class UniqueVariant {
+  public:
+    UniqueVariant() noexcept { VariantInit(&value_); }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    ~UniqueVariant() { VariantClear(&value_); }
+
+    VARIANT& Get() noexcept { return value_; }
+    VARIANT* Put() noexcept {
+        VariantClear(&value_);
+        return &value_;
+    }
+
+  private:
+    VARIANT value_;
+};
+
+// COM on this thread for the life of the object; uninitialised only when the start succeeded.
+class ComApartment {
+  public:
+    ComApartment() noexcept : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (started_) {
+            CoUninitialize();
+        }
+    }
+
+  private:
+    bool started_;
+};
+
+}  // namespace zandrel

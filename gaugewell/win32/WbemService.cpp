@@ -1,0 +1,184 @@
+#include "WbemService.h"
+
+#include <wbemdisp.h>
+
+#include "AnsiText.h"
+
+namespace zandrel {
+namespace {
+
+// The failure of the call that just returned `result`, with the description the scripting objects
+// left for it (none leaves an empty text).
+ServiceFailure FailureOf(HRESULT result) {
+    ServiceFailure failure{static_cast<std::int32_t>(result), {}};
+    ComPtr<IErrorInfo> errorInfo;
+    if (GetErrorInfo(0, errorInfo.Put()) == S_OK && errorInfo) {
+        UniqueBstr description;
+        if (SUCCEEDED(errorInfo->GetDescription(description.Put())) && description.Get() != nullptr) {
+            failure.description = WideToAnsi({description.Get(), SysStringLen(description.Get())});
+        }
+    }
+    return failure;
+}
+
+// Error information of an earlier call must not be taken for that of the next one.
+void ForgetErrorInfo() {
+    SetErrorInfo(0, nullptr);
+}
+
+class Bstr : public UniqueBstr {
+  public:
+    explicit Bstr(std::string_view text) : UniqueBstr(AnsiToWide(text).c_str()) {}
+};
+
+class WbemInstance : public ManagementInstance {
+  public:
+    explicit WbemInstance(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+
+    std::optional<std::string> Property(std::string_view name) override {
+        std::wstring wideName = AnsiToWide(name);
+        LPOLESTR names[] = {wideName.data()};
+        DISPID id = 0;
+        if (FAILED(object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+            return std::nullopt;
+        }
+        DISPPARAMS noArguments{};
+        UniqueVariant value;
+        // The scripting objects answer a plain property get with E_NOTIMPL; script hosts pass both flags.
+        if (FAILED(object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                   &noArguments, value.Put(), nullptr, nullptr))) {
+            return std::nullopt;
+        }
+        if (value.Get().vt == VT_EMPTY || value.Get().vt == VT_NULL) {
+            return std::nullopt;
+        }
+        // 64-bit counts come as text already; other numbers become text the way the core reads them.
+        UniqueVariant text;
+        if (FAILED(VariantChangeTypeEx(text.Put(), &value.Get(), LOCALE_INVARIANT, 0, VT_BSTR))) {
+            return std::nullopt;
+        }
+        const BSTR bytes = text.Get().bstrVal;
+        return bytes == nullptr ? std::string() : WideToAnsi({bytes, SysStringLen(bytes)});
+    }
+
+  private:
+    ComPtr<IDispatch> object_;
+};
+
+class WbemResultSet : public ManagementResultSet {
+  public:
+    explicit WbemResultSet(ComPtr<ISWbemObjectSet> set) : set_(std::move(set)) {}
+
+    std::optional<std::int32_t> Count() override {
+        long count = 0;
+        if (FAILED(set_->get_Count(&count))) {
+            return std::nullopt;
+        }
+        return static_cast<std::int32_t>(count);
+    }
+
+    std::unique_ptr<ManagementInstance> Next() override {
+        if (!enumerator_ && !failed_) {
+            ComPtr<IUnknown> start;
+            failed_ = FAILED(set_->get__NewEnum(start.Put())) || !start ||
+                      FAILED(start->QueryInterface(IID_IEnumVARIANT, enumerator_.PutVoid()));
+        }
+        if (failed_) {
+            return nullptr;
+        }
+        UniqueVariant item;
+        ULONG fetched = 0;
+        // A failing enumeration (an unknown class shows only here) ends the set like its end does.
+        if (enumerator_->Next(1, item.Put(), &fetched) != S_OK || fetched != 1) {
+            failed_ = true;
+            return nullptr;
+        }
+        ComPtr<IDispatch> object;
+        if (item.Get().vt != VT_DISPATCH || item.Get().pdispVal == nullptr ||
+            FAILED(item.Get().pdispVal->QueryInterface(IID_IDispatch, object.PutVoid()))) {
+            failed_ = true;
+            return nullptr;
+        }
+        return std::make_unique<WbemInstance>(std::move(object));
+    }
+
+  private:
+    // Declared in this order so that the enumerator goes before the set it walks.
+    ComPtr<ISWbemObjectSet> set_;
+    ComPtr<IEnumVARIANT> enumerator_;
+    bool failed_ = false;
+};
+
+class WbemConnection : public ManagementConnection {
+  public:
+    WbemConnection(ComPtr<ISWbemLocator> locator, ComPtr<ISWbemServices> services)
+        : locator_(std::move(locator)), services_(std::move(services)) {}
+
+    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className, std::int32_t flags) override {
+        ComPtr<ISWbemObjectSet> set;
+        ForgetErrorInfo();
+        const HRESULT result = services_->InstancesOf(Bstr(className).Get(), flags, nullptr, set.Put());
+        if (FAILED(result)) {
+            return FailureOf(result);
+        }
+        return std::make_unique<WbemResultSet>(std::move(set));
+    }
+
+    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query, std::string_view language,
+                                                 std::int32_t flags) override {
+        ComPtr<ISWbemObjectSet> set;
+        ForgetErrorInfo();
+        const HRESULT result =
+            services_->ExecQuery(Bstr(query).Get(), Bstr(language).Get(), flags, nullptr, set.Put());
+        if (FAILED(result)) {
+            return FailureOf(result);
+        }
+        return std::make_unique<WbemResultSet>(std::move(set));
+    }
+
+  private:
+    // Declared in this order so that the service goes before its locator.
+    ComPtr<ISWbemLocator> locator_;
+    ComPtr<ISWbemServices> services_;
+};
+
+}  // namespace
+
+WbemService::WbemService() {
+    // Impersonation lets the service act with the credentials a remote connection gives; a process
+    // whose security is already set keeps it (RPC_E_TOO_LATE), which serves as well.
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+}
+
+ServiceResult<ManagementConnection> WbemService::Connect(std::string_view server, std::string_view userName,
+                                                         std::string_view password) {
+    ComPtr<ISWbemLocator> locator;
+    ForgetErrorInfo();
+    HRESULT result = CoCreateInstance(CLSID_SWbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_ISWbemLocator,
+                                      locator.PutVoid());
+    if (FAILED(result)) {
+        return FailureOf(result);
+    }
+    const Bstr empty("");
+    ComPtr<ISWbemServices> services;
+    ForgetErrorInfo();
+    result =
+        locator->ConnectServer(Bstr(server).Get(), empty.Get(), Bstr(userName).Get(), Bstr(password).Get(),
+                               empty.Get(), empty.Get(), 0, nullptr, services.Put());
+    if (FAILED(result)) {
+        return FailureOf(result);
+    }
+    return std::make_unique<WbemConnection>(std::move(locator), std::move(services));
+}
+
+std::string WindowsLocale::ThousandsSeparator() {
+    char separator[8] = {};
+    // No answer leaves the digits ungrouped rather than guessing a separator.
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, sizeof separator) == 0) {
+        return {};
+    }
+    return separator;
+}
+
+}  // namespace zandrel

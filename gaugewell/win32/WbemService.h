@@ -1,0 +1,27 @@
+// The management service of a host through its scripting objects over COM (SWbemLocator and the
+// objects it leads to), and the user's regional settings. The only code of the probe that touches COM.
+#pragma once
+
+#include "ComSupport.h"
+#include "ManagementService.h"
+
+namespace zandrel {
+
+class WbemService : public ManagementService {
+  public:
+    // Starts COM on this thread and sets the process security that remote connections need.
+    WbemService();
+
+    ServiceResult<ManagementConnection> Connect(std::string_view server, std::string_view userName,
+                                                std::string_view password) override;
+
+  private:
+    ComApartment apartment_;
+};
+
+class WindowsLocale : public UserLocale {
+  public:
+    std::string ThousandsSeparator() override;
+};
+
+}  // namespace zandrel
