@@ -1,0 +1,55 @@
+// The floor of a probe run: only the three connections, queries and property reads that a run makes,
+// through the same adapter, with no settings, no arithmetic and no result file.
+#include <string>
+
+#include "Module1.h"
+#include "WbemService.h"
+
+namespace {
+
+using namespace zandrel;
+
+// Connects, runs one query and reads the named properties of every instance; the connection and
+// the set are released on return, as in a run.
+template <typename Query>
+size_t ReadAll(WbemService& service, Query query, std::initializer_list<const char*> properties) {
+    auto connected = service.Connect(".", "", "");
+    if (!std::holds_alternative<std::unique_ptr<ManagementConnection>>(connected)) {
+        return 0;
+    }
+    const auto connection = std::move(std::get<0>(connected));
+    auto queried = query(*connection);
+    if (!std::holds_alternative<std::unique_ptr<ManagementResultSet>>(queried)) {
+        return 0;
+    }
+    const auto set = std::move(std::get<0>(queried));
+    size_t bytes = 0;
+    set->Count();
+    while (const auto instance = set->Next()) {
+        for (const char* name : properties) {
+            bytes += instance->Property(name).value_or(std::string()).size();
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int main() {
+    WbemService service;
+    size_t bytes = ReadAll(
+        service,
+        [](ManagementConnection& c) { return c.ExecQuery("Select * From Win32_Processor", "WQL", 16); },
+        {"LoadPercentage"});
+    bytes +=
+        ReadAll(service, [](ManagementConnection& c) { return c.InstancesOf("Win32_OperatingSystem", 16); },
+                {"FreePhysicalMemory", "TotalVisibleMemorySize"});
+    bytes +=
+        ReadAll(service,
+                [](ManagementConnection& c) {
+                    return c.ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"C:\"", "WQL", 16);
+                },
+                {"FreeSpace", "Size"});
+    // The figures were read: a run that read nothing failed.
+    return bytes == 0 ? 1 : 0;
+}
