@@ -2,6 +2,7 @@
 // checked by their shape, fixed texts byte for byte.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <vector>
 
@@ -83,6 +84,15 @@ TEST(Gaugewell, AnUnreachableServerEndsAfterTheConnectionLine) {
         dir, "[memory.conf]\r\nServer=unreachable-host\r\nUsername=ops\r\nPassword=pw\r\nDisk=C\r\n");
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.resultFile, "Error connecting to unreachable-host.  Error -2147217387: \r\n");
+}
+
+TEST(Gaugewell, AnUnwritableResultFileGivesItsStatus) {
+    ScratchDir dir;
+    // A directory in the result file's place cannot be opened for appending.
+    std::filesystem::create_directory(dir.PathOf("Gaugewell.log"));
+    const ProgramRun run = RunWithSettings(dir, "[memory.conf]\r\nDisk=C\r\n");
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 3u);
 }
 
 TEST(Gaugewell, TwoRunsAppendTwoGroups) {
