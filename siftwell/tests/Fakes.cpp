@@ -160,7 +160,14 @@ std::string UsDateText::FormatDate(const CivilTime& time) {
         return text;
     }
     const int hour12 = time.hour % 12 == 0 ? 12 : time.hour % 12;
-    const auto twoDigits = [](int value) { return (value < 10 ? "0" : "") + std::to_string(value); };
+    const auto twoDigits = [](int value) {
+        std::string digits;
+        if (value < 10) {
+            digits += '0';
+        }
+        digits += std::to_string(value);
+        return digits;
+    };
     return text + " " + std::to_string(hour12) + ":" + twoDigits(time.minute) + ":" + twoDigits(time.second) +
            (time.hour < 12 ? " AM" : " PM");
 }

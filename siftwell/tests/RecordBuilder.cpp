@@ -15,7 +15,9 @@ void PutUint16(std::vector<unsigned char>& bytes, std::size_t offset, std::uint1
 }
 
 void Append(std::vector<unsigned char>& bytes, std::string_view text) {
-    bytes.insert(bytes.end(), text.begin(), text.end());
+    for (char c : text) {
+        bytes.push_back(static_cast<unsigned char>(c));
+    }
 }
 
 }  // namespace

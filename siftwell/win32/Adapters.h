@@ -1,0 +1,61 @@
+// The platform ports of the probe, implemented with the Windows calls (ANSI forms) and nothing else.
+#pragma once
+
+#include <string>
+
+#include "Ports.h"
+
+namespace zandrel::siftwell {
+
+// OpenEventLogA, GetNumberOfEventLogRecords, ReadEventLogA, CloseEventLog.
+class Win32EventSource : public EventSource {
+  public:
+    std::unique_ptr<EventLogReader> Open(const std::string& serverName, const std::string& logName,
+                                         CallStatus& status) override;
+};
+
+// The registry's event source registrations, ExpandEnvironmentStringsA, and FormatMessageA over a
+// message file loaded as data.
+class Win32MessageCatalogue : public MessageCatalogue {
+  public:
+    std::optional<std::string> MessageFileValue(const std::string& logName,
+                                                const std::string& sourceName) override;
+    std::string ExpandEnvironment(const std::string& text) override;
+    std::optional<std::string> FormatEventMessage(const std::string& messageFile, std::uint32_t eventId,
+                                                  const MessageArgs& args) override;
+};
+
+// WNetAddConnection2A, WNetCancelConnection2A, and the network error texts.
+class Win32NetworkSession : public NetworkSession {
+  public:
+    std::int32_t AddConnection(const std::string& remoteName, const std::string& userName,
+                               const std::string& password) override;
+    void CancelConnection(const std::string& remoteName) override;
+    std::optional<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages,
+                                              std::int32_t& formatError) override;
+    void Notify(std::string_view text) override;
+};
+
+class Win32SystemErrors : public SystemErrors {
+  public:
+    std::string SystemErrorText(std::int32_t error) override;
+};
+
+// VarBstrFromDate under the user's regional settings.
+class Win32DateText : public DateText {
+  public:
+    std::string FormatDate(const CivilTime& time) override;
+};
+
+// FindFirstFileA and DeleteFileA in one directory.
+class Win32LogFiles : public LogFiles {
+  public:
+    explicit Win32LogFiles(std::string directory) : directory_(std::move(directory)) {}
+    std::optional<std::string> FindVisibleFile(const std::string& name) override;
+    CallStatus DeleteLogFile(const std::string& name) override;
+
+  private:
+    std::string directory_;
+};
+
+}  // namespace zandrel::siftwell

@@ -1,0 +1,34 @@
+#include <windows.h>
+#include <oleauto.h>
+
+#include "Adapters.h"
+#include "AnsiText.h"
+#include "UniqueHandle.h"
+
+namespace zandrel::siftwell {
+namespace {
+
+using UniqueBstr = UniqueHandle<NullHandleTraits<BSTR, &SysFreeString>>;
+
+}  // namespace
+
+std::string Win32DateText::FormatDate(const CivilTime& time) {
+    SYSTEMTIME systemTime{};
+    systemTime.wYear = static_cast<WORD>(time.year);
+    systemTime.wMonth = static_cast<WORD>(time.month);
+    systemTime.wDay = static_cast<WORD>(time.day);
+    systemTime.wHour = static_cast<WORD>(time.hour);
+    systemTime.wMinute = static_cast<WORD>(time.minute);
+    systemTime.wSecond = static_cast<WORD>(time.second);
+    DATE date = 0;
+    if (!SystemTimeToVariantTime(&systemTime, &date)) {
+        return std::string();
+    }
+    UniqueBstr text;
+    if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put()))) {
+        return std::string();
+    }
+    return WideToAnsi(std::wstring_view(text.get(), SysStringLen(text.get())));
+}
+
+}  // namespace zandrel::siftwell

@@ -1,0 +1,61 @@
+#include <windows.h>
+
+#include "Adapters.h"
+#include "UniqueHandle.h"
+
+namespace zandrel::siftwell {
+namespace {
+
+using UniqueEventLog = UniqueHandle<NullHandleTraits<HANDLE, &CloseEventLog>>;
+constexpr DWORD kReadFlags = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
+
+std::int32_t LastError(DWORD error) {
+    return static_cast<std::int32_t>(error);
+}
+
+class Win32EventLogReader : public EventLogReader {
+  public:
+    explicit Win32EventLogReader(HANDLE log) : log_(log) {}
+
+    CallStatus CountRecords(std::uint32_t& count) override {
+        DWORD records = 0;
+        if (!GetNumberOfEventLogRecords(log_.get(), &records)) {
+            return CallStatus::Failed(LastError(GetLastError()));
+        }
+        count = records;
+        return CallStatus::Success();
+    }
+
+    CallStatus ReadNextRecord(std::vector<unsigned char>& record) override {
+        // No record fits in one byte: the call fails and tells the next record's length.
+        unsigned char probe[1];
+        DWORD read = 0;
+        DWORD needed = 0;
+        ReadEventLogA(log_.get(), kReadFlags, 0, probe, sizeof probe, &read, &needed);
+
+        record.resize(needed);
+        if (!ReadEventLogA(log_.get(), kReadFlags, 0, record.data(), needed, &read, &needed)) {
+            return CallStatus::Failed(LastError(GetLastError()));
+        }
+        record.resize(read < record.size() ? read : record.size());
+        return CallStatus::Success();
+    }
+
+  private:
+    UniqueEventLog log_;
+};
+
+}  // namespace
+
+std::unique_ptr<EventLogReader> Win32EventSource::Open(const std::string& serverName,
+                                                       const std::string& logName, CallStatus& status) {
+    HANDLE log = OpenEventLogA(serverName.c_str(), logName.c_str());
+    if (log == nullptr) {
+        status = CallStatus::Failed(LastError(GetLastError()));
+        return nullptr;
+    }
+    status = CallStatus::Success();
+    return std::make_unique<Win32EventLogReader>(log);
+}
+
+}  // namespace zandrel::siftwell

@@ -1,0 +1,36 @@
+#include <windows.h>
+
+#include "Adapters.h"
+#include "Paths.h"
+#include "UniqueHandle.h"
+
+namespace zandrel::siftwell {
+namespace {
+
+// What an ordinary file search leaves out.
+constexpr DWORD kUnseenAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+
+}  // namespace
+
+std::optional<std::string> Win32LogFiles::FindVisibleFile(const std::string& name) {
+    WIN32_FIND_DATAA found{};
+    const UniqueFindHandle search(FindFirstFileA(JoinPath(directory_, name).c_str(), &found));
+    if (!search) {
+        return std::nullopt;
+    }
+    do {
+        if ((found.dwFileAttributes & kUnseenAttributes) == 0) {
+            return std::string(found.cFileName);
+        }
+    } while (FindNextFileA(search.get(), &found));
+    return std::nullopt;
+}
+
+CallStatus Win32LogFiles::DeleteLogFile(const std::string& name) {
+    if (!DeleteFileA(JoinPath(directory_, name).c_str())) {
+        return CallStatus::Failed(static_cast<std::int32_t>(GetLastError()));
+    }
+    return CallStatus::Success();
+}
+
+}  // namespace zandrel::siftwell

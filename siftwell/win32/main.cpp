@@ -1,0 +1,26 @@
+// Siftwell.exe: one capture run with the settings beside the executable; the exit status tells
+// only what event.log cannot (see ExitStatus.h).
+#include <windows.h>
+
+#include "Adapters.h"
+#include "ExecutableDirectory.h"
+#include "Module1.h"
+#include "ResultFileLog.h"
+
+int main() {
+    using namespace zandrel;
+    using namespace zandrel::siftwell;
+    // Started unattended by the server: no system error box may wait for a click.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+
+    const std::string directory = ExecutableDirectory();
+    Win32EventSource events;
+    Win32MessageCatalogue messages;
+    Win32NetworkSession network;
+    Win32SystemErrors errors;
+    Win32DateText dates;
+    ResultFileLog log(directory);
+    Win32LogFiles files(directory);
+    const Platform platform{events, messages, network, errors, dates, log, files};
+    return static_cast<int>(RunCapture(platform, directory));
+}
