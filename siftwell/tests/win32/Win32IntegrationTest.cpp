@@ -1,0 +1,235 @@
+// The adapters against the real platform under Wine: records as EVENTLOGRECORD bytes go through a
+// test event source into the real pass, with the real registry, message files, date text, system
+// error texts and event.log.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Adapters.h"
+#include "CaptureContext.h"
+#include "Fakes.h"
+#include "Module1.h"
+#include "ProgramRun.h"
+#include "ResultFileLog.h"
+#include "UniqueHandle.h"
+#include "WinNet.h"
+#include "eventlog.h"
+
+namespace zandrel::siftwell::testing {
+namespace {
+
+using namespace std::string_literals;
+using zandrel::testing::BuildPathToWindows;
+using zandrel::testing::ScratchDir;
+
+constexpr char kTestLog[] = "SiftwellTest";
+constexpr std::uint32_t kMarch14At092653 = 1142328413;
+// Warning severity, facility 0xFFF, code 20: a message of the second file only.
+constexpr DWORD kOnlyInSecondFile = 0x8FFF0014;
+const std::string kMessagesDll = BuildPathToWindows(SIFTWELL_TEST_MESSAGES_DLL);
+const std::string kSecondDll = BuildPathToWindows(SIFTWELL_SECOND_MESSAGES_DLL);
+
+// A record as the event log service hands it out, laid out with the system's own structure.
+std::vector<unsigned char> WindowsRecord(WORD type, DWORD eventId, DWORD timeGenerated,
+                                         const std::string& source, const std::vector<std::string>& strings) {
+    static_assert(sizeof(EVENTLOGRECORD) == 56);
+    std::vector<unsigned char> bytes(sizeof(EVENTLOGRECORD));
+    const auto append = [&bytes](const std::string& text) {
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        bytes.push_back(0);
+    };
+    append(source);
+    append("WINEHOST");
+    bytes.resize((bytes.size() + 3) / 4 * 4);
+    EVENTLOGRECORD fixed{};
+    fixed.StringOffset = static_cast<DWORD>(bytes.size());
+    for (const std::string& text : strings) {
+        append(text);
+    }
+    fixed.DataOffset = static_cast<DWORD>(bytes.size());
+    fixed.UserSidOffset = fixed.StringOffset;
+    bytes.resize((bytes.size() + 3) / 4 * 4 + sizeof(DWORD));
+    fixed.Length = static_cast<DWORD>(bytes.size());
+    fixed.Reserved = 0x654c664c;
+    fixed.RecordNumber = 1;
+    fixed.TimeGenerated = timeGenerated;
+    fixed.TimeWritten = timeGenerated;
+    fixed.EventID = eventId;
+    fixed.EventType = type;
+    fixed.NumStrings = static_cast<WORD>(strings.size());
+    std::memcpy(bytes.data(), &fixed, sizeof fixed);
+    std::memcpy(bytes.data() + bytes.size() - sizeof(DWORD), &fixed.Length, sizeof(DWORD));
+    return bytes;
+}
+
+void RegisterSource(const std::string& logName, const std::string& source,
+                    const std::optional<std::string>& value) {
+    const std::string path = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + logName + "\\" + source;
+    UniqueRegKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
+                              nullptr),
+              ERROR_SUCCESS);
+    if (value) {
+        ASSERT_EQ(RegSetValueExA(key.get(), "EventMessageFile", 0, REG_EXPAND_SZ,
+                                 reinterpret_cast<const BYTE*>(value->c_str()),
+                                 static_cast<DWORD>(value->size() + 1)),
+                  ERROR_SUCCESS);
+    }
+}
+
+class RealPlatform : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        char windows[MAX_PATH];
+        ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+        ASSERT_TRUE(CopyFileA(kMessagesDll.c_str(),
+                              (std::string(windows) + "\\SiftwellTestMessages.dll").c_str(), FALSE));
+        RegisterSource(kTestLog, "Disk", kMessagesDll);
+        RegisterSource(kTestLog, "TwoFiles", kMessagesDll + ";" + kSecondDll);
+        RegisterSource(kTestLog, "SystemRoot", "%SystemRoot%\\SiftwellTestMessages.dll");
+        RegisterSource(kTestLog, "NoValue", std::nullopt);
+        RegisterSource("Application", "ElsewhereOnly", kMessagesDll);
+    }
+
+    // One run of the probe over `records`, everything but the event log real.
+    std::string RunPass(const std::vector<std::vector<unsigned char>>& records, const std::string& timeZone) {
+        source_.records = records;
+        dir_.Write("event.conf", "[event.conf]\r\nLogType=" + std::string(kTestLog) +
+                                     "\r\nErrorLevel=Error\r\nTimeZone=" + timeZone + "\r\n");
+        ResultFileLog log(dir_.Path());
+        Win32LogFiles files(dir_.Path());
+        const Platform platform{source_, messages_, network_, errors_, dates_, log, files};
+        EXPECT_EQ(RunCapture(platform, dir_.Path()), ExitStatus::Completed);
+        return dir_.Read("event.log").value_or("(no event.log)");
+    }
+
+    ScratchDir dir_;
+    FakeEventSource source_;
+    Win32MessageCatalogue messages_;
+    Win32NetworkSession network_;
+    Win32SystemErrors errors_;
+    Win32DateText dates_;
+};
+
+TEST_F(RealPlatform, RecordsThroughTheRealPass) {
+    constexpr WORD kError = EVENTLOG_ERROR_TYPE;
+    std::vector<std::string> twelve;
+    for (int i = 1; i <= 12; ++i) {
+        twelve.push_back("s" + std::to_string(i));
+    }
+    const std::vector<std::vector<unsigned char>> records = {
+        WindowsRecord(kError, 7, kMarch14At092653, "Disk", {"C:", "sector 9"}),
+        WindowsRecord(EVENTLOG_WARNING_TYPE, 7, kMarch14At092653, "Disk", {"not kept"}),
+        WindowsRecord(kError, 11, kMarch14At092653, "Disk", twelve),
+        WindowsRecord(kError, 12, kMarch14At092653, "Disk", {"too", "long"}),
+        WindowsRecord(kError, kOnlyInSecondFile, kMarch14At092653, "TwoFiles", {"second"}),
+        WindowsRecord(kError, 7, kMarch14At092653, "SystemRoot", {"D:", "sector 1"}),
+        WindowsRecord(kError, 0xCFFF0007, kMarch14At092653, "Disk", {"E:"}),
+        WindowsRecord(kError, 7, kMarch14At092653, "ElsewhereOnly", {"F:", "x"}),
+        WindowsRecord(kError, 1001, kMarch14At092653, "NoValue", {}),
+        WindowsRecord(kError, 13, kMarch14At092653, "Disk", {"G:"}),
+        WindowsRecord(kError, 7, kMarch14At092653, "Disk", {}),
+        WindowsRecord(kError, 7, 1142312400, "Disk", {"H:", "midnight"}),
+        WindowsRecord(kError, 7, 4000000000u, "Disk", {"I:", "2096"}),
+    };
+    const std::string head = "Error event on (LOCALHOST) at 3/14/2006 4:26:53 AM (GMT-5) - Source: ";
+    const std::string expected =
+        head + "\"Disk\".  Event: The disk C: has a bad block at sector 9. \r\n" + head +
+        "\"Disk\".  Event: First s1, tenth s10, eleventh %11, twelfth %12, ninety-ninth %99. \r\n" + head +
+        "\"Disk\".  Event: too\0long\0\r\n"s + head + "\"TwoFiles\".  Event: second\0\r\n"s + head +
+        "\"SystemRoot\".  Event: The disk D: has a bad block at sector 1. \r\n" + head +
+        "\"Disk\".  Event: High-bit message for E:. \r\n" + head +
+        "\"ElsewhereOnly\".  Event: F:\0x\0 [Could not expand message from source (not local)]\r\n"s + head +
+        "\"NoValue\".  Event: Stack overflow. \r\n" + head +
+        "\"Disk\".  Event: Two lines: second line with G:. \r\n" + head +
+        "\"Disk\".  Event: The disk (null) has a bad block at (null). \r\n" +
+        "Error event on (LOCALHOST) at 3/14/2006 (GMT-5) - Source: \"Disk\".  Event: The disk H: has a bad "
+        "block "
+        "at midnight. \r\n"
+        "Error event on (LOCALHOST) at 10/2/2096 2:06:40 AM (GMT-5) - Source: \"Disk\".  Event: The disk I: "
+        "has a "
+        "bad block at 2096. \r\n";
+    EXPECT_EQ(RunPass(records, "-5"), expected);
+}
+
+TEST_F(RealPlatform, NoRecordOfTheTypeSaysOk) {
+    EXPECT_EQ(RunPass({WindowsRecord(EVENTLOG_INFORMATION_TYPE, 7, 0, "Disk", {"C:"})}, "0"), "OK.\r\n");
+}
+
+TEST_F(RealPlatform, SystemErrorTexts) {
+    EXPECT_EQ(errors_.SystemErrorText(5), "Access denied.\r\n");
+    EXPECT_EQ(errors_.SystemErrorText(53), "Bad network path.\r\n");
+    EXPECT_EQ(errors_.SystemErrorText(0x7FFFFF00), "");
+}
+
+TEST_F(RealPlatform, DateTextFollowsTheUserSettings) {
+    EXPECT_EQ(dates_.FormatDate(EventTime(kMarch14At092653, 0)), "3/14/2006 9:26:53 AM");
+    EXPECT_EQ(dates_.FormatDate(EventTime(kMarch14At092653, 5)), "3/14/2006 2:26:53 PM");
+    EXPECT_EQ(dates_.FormatDate(EventTime(1142294400, 0)), "3/14/2006");
+    EXPECT_EQ(dates_.FormatDate(EventTime(1141182000, -5)), "2/28/2006 10:00:00 PM");
+    EXPECT_EQ(dates_.FormatDate(EventTime(0x80000000u, 0)), "1/19/2038 3:14:08 AM");
+}
+
+TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
+    Win32EventSource events;
+    CallStatus status;
+    auto local = events.Open("", "System", status);
+    ASSERT_TRUE(local);
+    std::uint32_t count = 99;
+    EXPECT_TRUE(local->CountRecords(count).ok);
+    EXPECT_EQ(count, 0u);
+    std::vector<unsigned char> record;
+    const CallStatus read = local->ReadNextRecord(record);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.error, 38);
+
+    EXPECT_FALSE(events.Open("HostA", "System", status));
+    EXPECT_EQ(status.error, 1722);
+
+    // Through the pass: kinds 6 and 9, with the system's text for the number.
+    MemoryLog log;
+    Win32LogFiles files(dir_.Path());
+    const Platform platform{events, messages_, network_, errors_, dates_, log, files};
+    CaptureContext context(platform);
+    EXPECT_EQ(CaptureEvents(context, "HostA", "System", 1, "Error"), PassEnd::EndProgram);
+    EXPECT_EQ(log.bytes,
+              "SIFTWELL ERROR: Could not open System event log on HostA.\r\n                    1722: " +
+                  errors_.SystemErrorText(1722) + "\r\n");
+    EXPECT_NE(errors_.SystemErrorText(1722), "");
+}
+
+TEST_F(RealPlatform, NetworkSessionWithoutNetwork) {
+    EXPECT_EQ(network_.AddConnection(RemoteName("HostA"), "admin", "secret"), 1222);
+    network_.CancelConnection(RemoteName("HostA"));
+    EXPECT_EQ(NetErrorText(network_, 1222), "ERROR: 1222 - No network.\r\n");
+    EXPECT_EQ(NetErrorText(network_, 53), "ERROR: 53 - Bad network path.\r\n");
+    // No netmsg.dll under Wine: the system table alone answers, and a number without any text
+    // returns at once with an empty message instead of waiting on a box.
+    EXPECT_EQ(NetErrorText(network_, 2099).rfind("ERROR: 2099 - ", 0), 0u);
+    EXPECT_EQ(NetErrorText(network_, 2102).rfind("ERROR: 2102 - ", 0), 0u);
+    EXPECT_EQ(NetErrorText(network_, 0x7FFFFF00), "ERROR: 2147483392 - ");
+}
+
+TEST_F(RealPlatform, FileSearchSeesTheStoredNameAndNoHiddenFile) {
+    Win32LogFiles files(dir_.Path());
+    EXPECT_EQ(files.FindVisibleFile("event.log"), std::nullopt);
+    dir_.Write("EVENT.LOG", "x");
+    EXPECT_EQ(files.FindVisibleFile("event.log"), "EVENT.LOG");
+    EXPECT_TRUE(files.DeleteLogFile("EVENT.LOG").ok);
+    const CallStatus missing = files.DeleteLogFile("event.log");
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(missing.error, ERROR_FILE_NOT_FOUND);
+
+    dir_.Write("event.log", "x");
+    const std::string path = dir_.PathOf("event.log");
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    if ((GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN) == 0) {
+        GTEST_SKIP() << "this file system keeps no hidden attribute";
+    }
+    EXPECT_EQ(files.FindVisibleFile("event.log"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace zandrel::siftwell::testing
