@@ -70,3 +70,13 @@ endfunction()
 if(CMAKE_CROSSCOMPILING AND WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR bash ${PROJECT_SOURCE_DIR}/scripts/wine-exec.sh ${CMAKE_BINARY_DIR})
 endif()
+
+# Version information of a Windows executable, from the one shared template.
+#   zandrel_add_version_resource(TARGET "File description" "Name.exe")
+function(zandrel_add_version_resource target description fileName)
+  set(ZANDREL_VERSION_DESCRIPTION "${description}")
+  set(ZANDREL_VERSION_FILENAME "${fileName}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/common/win32/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
