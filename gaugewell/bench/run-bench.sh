@@ -17,40 +17,56 @@ cp "$gaugewell" "$floor" "$peer" "$work/"
 printf '[memory.conf]\r\nServer=.\r\nDisk=C\r\n' >"$work/memory.conf"
 cd "$work"
 
-# Median wall time in seconds of `runs` runs of the command; one unmeasured run first.
-median_of() {
-  "$@" >/dev/null 2>&1 || true
-  local times=()
-  for _ in $(seq "$runs"); do
-    local start end
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    times+=("$(((end - start) / 1000))")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.3f", a[int((NR + 1) / 2)] / 1e6 }'
-}
-
 wmic_three() {
   wine wmic cpu get loadpercentage
   wine wmic os get FreePhysicalMemory,TotalVisibleMemorySize
   wine wmic logicaldisk where "DeviceID='C:'" get FreeSpace,Size
 }
 
-gauge=$(median_of wine ./Gaugewell.exe)
-vbs=$(median_of wine cscript //nologo "$(basename "$peer")")
-flr=$(median_of wine ./"$(basename "$floor")")
-wmic=$(median_of wmic_three)
-empty=$(median_of wine cmd /c exit)
+# The contenders take turns within each round, so that a load that comes and goes on the machine
+# falls on all of them alike; one unmeasured round first. A pause before each run lets the helper
+# processes that Wine starts for the previous one settle.
+contenders=(gauge vbs flr wmic empty)
+run_one() {
+  case $1 in
+  gauge) wine ./Gaugewell.exe ;;
+  vbs) wine cscript //nologo "$(basename "$peer")" ;;
+  flr) wine ./"$(basename "$floor")" ;;
+  wmic) wmic_three ;;
+  empty) wine cmd /c exit ;;
+  esac
+}
+declare -A times
+for round in $(seq 0 "$runs"); do
+  for c in "${contenders[@]}"; do
+    sleep 0.25
+    start=$(date +%s%N)
+    run_one "$c" >/dev/null 2>&1 || true
+    end=$(date +%s%N)
+    [ "$round" -eq 0 ] || times[$c]+="$(((end - start) / 1000)) "
+  done
+done
+# "median minimum" in seconds
+stats() {
+  tr ' ' '\n' <<<"${times[$1]}" | grep . | sort -n |
+    awk '{ a[NR] = $1 } END { printf "%.3f %.3f", a[int((NR + 1) / 2)] / 1e6, a[1] / 1e6 }'
+}
+read -r gauge gauge_min <<<"$(stats gauge)"
+read -r vbs vbs_min <<<"$(stats vbs)"
+read -r flr flr_min <<<"$(stats flr)"
+read -r wmic wmic_min <<<"$(stats wmic)"
+read -r empty empty_min <<<"$(stats empty)"
 
 ratio() { awk -v a="$1" -v b="$gauge" 'BEGIN { printf "%.2f", a / b }'; }
-echo "Gaugewell benchmark: median of $runs runs each, wall time of one process start to end, warm wineserver"
-printf '%-52s %9s %14s\n' "program" "seconds" "x Gaugewell"
-printf '%-52s %9s %14s\n' "Gaugewell.exe, whole run (3 connections, 4 lines)" "$gauge" "1.00"
-printf '%-52s %9s %14s\n' "peer: VBScript, same queries (cscript //nologo)" "$vbs" "$(ratio "$vbs")"
-printf '%-52s %9s %14s\n' "floor: 3 connections, queries, property reads" "$flr" "$(ratio "$flr")"
-printf '%-52s %9s %14s\n' "wmic, three processes (two answer errors in Wine)" "$wmic" "$(ratio "$wmic")"
-printf '%-52s %9s %14s\n' "empty process (wine cmd /c exit)" "$empty" "$(ratio "$empty")"
+
+echo "Gaugewell benchmark: median of $runs interleaved runs each, wall time of one process start to end, warm wineserver"
+row() { printf '%-52s %9s %12s %9s\n' "$@"; }
+row "program" "median s" "x Gaugewell" "min s"
+row "Gaugewell.exe, whole run (3 connections, 4 lines)" "$gauge" "1.00" "$gauge_min"
+row "peer: VBScript, same queries (cscript //nologo)" "$vbs" "$(ratio "$vbs")" "$vbs_min"
+row "floor: 3 connections, queries, property reads" "$flr" "$(ratio "$flr")" "$flr_min"
+row "wmic, three processes (two answer errors in Wine)" "$wmic" "$(ratio "$wmic")" "$wmic_min"
+row "empty process (wine cmd /c exit)" "$empty" "$(ratio "$empty")" "$empty_min"
 echo "Gaugewell.log of the runs ends with:"
 tail -n 4 Gaugewell.log
 echo "peer.log ends with:"
