@@ -89,6 +89,28 @@ TEST(WbemService, AnUnknownClassEndsAtTheEnumeration) {
     EXPECT_FALSE(set->Next());
 }
 
+TEST(WbemService, AQueryTheServiceRefusesFailsWithItsCode) {
+    WbemService service;
+    const auto connection = ConnectLocally(service);
+    ASSERT_TRUE(connection);
+    const struct {
+        const char* query;
+        const char* language;
+        std::int32_t number;
+    } kCases[] = {
+        {"Select * From Win32_Processor", "XQL", -2147217384},  // 0x80041018, not a query language
+        {"Select From Where", "WQL", -2147217385},              // 0x80041017, not a query
+    };
+    for (const auto& c : kCases) {
+        auto result = connection->ExecQuery(c.query, c.language, kReturnImmediately);
+        const auto* failure = std::get_if<ServiceFailure>(&result);
+        ASSERT_TRUE(failure) << c.query << " in " << c.language;
+        EXPECT_EQ(failure->number, c.number) << c.query;
+        // Wine's service gives no description with its failures.
+        EXPECT_EQ(failure->description, "") << c.query;
+    }
+}
+
 TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
     WbemService service;
     auto connected = service.Connect("unreachable-host", "someone", "secret");
@@ -96,6 +118,20 @@ TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number, -2147217387);  // 0x80041015
     EXPECT_EQ(failure->description, "");
+}
+
+TEST(TakeFailure, CarriesTheCodeAndTheDescriptionLeftWithIt) {
+    ComPtr<ICreateErrorInfo> created;
+    ASSERT_EQ(CreateErrorInfo(created.Put()), S_OK);
+    created->SetDescription(const_cast<LPOLESTR>(L"Acc\u00e8s refus\u00e9 "));
+    ComPtr<IErrorInfo> info;
+    ASSERT_EQ(created->QueryInterface(IID_IErrorInfo, info.PutVoid()), S_OK);
+    SetErrorInfo(0, info.Get());
+
+    const ServiceFailure failure = TakeFailure(static_cast<long>(0x80041003));
+    EXPECT_EQ(failure.number, -2147217405);
+    EXPECT_EQ(failure.description, "Acc\xE8s refus\xE9 ");  // in the ANSI code page, 1252 here
+    EXPECT_EQ(TakeFailure(E_FAIL).description, "") << "the description belongs to one failure only";
 }
 
 TEST(WindowsLocale, GivesTheUserThousandsSeparator) {

@@ -5,11 +5,9 @@
 #include "AnsiText.h"
 
 namespace zandrel {
-namespace {
+namespace {}  // namespace
 
-// The failure of the call that just returned `result`, with the description the scripting objects
-// left for it (none leaves an empty text).
-ServiceFailure FailureOf(HRESULT result) {
+ServiceFailure TakeFailure(long result) {
     ServiceFailure failure{static_cast<std::int32_t>(result), {}};
     ComPtr<IErrorInfo> errorInfo;
     if (GetErrorInfo(0, errorInfo.Put()) == S_OK && errorInfo) {
@@ -20,6 +18,8 @@ ServiceFailure FailureOf(HRESULT result) {
     }
     return failure;
 }
+
+namespace {
 
 // Error information of an earlier call must not be taken for that of the next one.
 void ForgetErrorInfo() {
@@ -119,7 +119,7 @@ class WbemConnection : public ManagementConnection {
         ForgetErrorInfo();
         const HRESULT result = services_->InstancesOf(Bstr(className).Get(), flags, nullptr, set.Put());
         if (FAILED(result)) {
-            return FailureOf(result);
+            return TakeFailure(result);
         }
         return std::make_unique<WbemResultSet>(std::move(set));
     }
@@ -131,7 +131,7 @@ class WbemConnection : public ManagementConnection {
         const HRESULT result =
             services_->ExecQuery(Bstr(query).Get(), Bstr(language).Get(), flags, nullptr, set.Put());
         if (FAILED(result)) {
-            return FailureOf(result);
+            return TakeFailure(result);
         }
         return std::make_unique<WbemResultSet>(std::move(set));
     }
@@ -158,7 +158,7 @@ ServiceResult<ManagementConnection> WbemService::Connect(std::string_view server
     HRESULT result = CoCreateInstance(CLSID_SWbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_ISWbemLocator,
                                       locator.PutVoid());
     if (FAILED(result)) {
-        return FailureOf(result);
+        return TakeFailure(result);
     }
     const Bstr empty("");
     ComPtr<ISWbemServices> services;
@@ -167,7 +167,7 @@ ServiceResult<ManagementConnection> WbemService::Connect(std::string_view server
         locator->ConnectServer(Bstr(server).Get(), empty.Get(), Bstr(userName).Get(), Bstr(password).Get(),
                                empty.Get(), empty.Get(), 0, nullptr, services.Put());
     if (FAILED(result)) {
-        return FailureOf(result);
+        return TakeFailure(result);
     }
     return std::make_unique<WbemConnection>(std::move(locator), std::move(services));
 }
