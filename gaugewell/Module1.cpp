@@ -252,7 +252,8 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view
     const std::string& disk = *settings[3];
 
     ProbeContext context{service, locale, JoinPath(directory, kResultFileName)};
-    // A line of the run itself that cannot be written leaves nothing to report the rest with.
+    // A measurement's own failure line that was lost still lets the run go on; a line of the run
+    // itself that cannot be written ends it at once, as nothing after it could be reported either.
     const auto endedStatus = [&context] {
         return context.lineLost ? ExitStatus::ResultUnwritable : ExitStatus::Completed;
     };
