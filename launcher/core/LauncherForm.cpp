@@ -1,10 +1,9 @@
-#include "form1.h"
+#include "LauncherForm.h"
 
 #include <utility>
 
 #include "Paths.h"
 #include "Texts.h"
-#include "mod1.h"
 
 namespace zandrel::launcher {
 

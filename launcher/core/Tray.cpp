@@ -1,4 +1,4 @@
-#include "mod1.h"
+#include "Tray.h"
 
 #include <algorithm>
 

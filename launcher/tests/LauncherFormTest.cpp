@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "LauncherForm.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// The launcher form's behaviour: the load, the timer's single tick and the two menu commands, over a
-// port that the Windows form implements (and a fake, in the tests).
+// The launcher form form1's behaviour: the load, the timer's single tick and the two menu commands,
+// over a port that the Windows form implements (and a fake, in the tests).
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// The portable half of the tray module: the tooltip field, the routing of the icon's notifications,
+// The portable half of the tray module mod1: the tooltip field, the routing of the icon's notifications
 // and the search for the server's window. The Windows calls around them live in win32/mod1.
 #pragma once
 

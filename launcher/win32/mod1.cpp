@@ -1,0 +1,102 @@
+#include "mod1.h"
+
+#include <span>
+
+#include "Tray.h"
+
+namespace zandrel::launcher {
+namespace {
+
+// The first-version ANSI record, passed at that version's size: the icon keeps the old callback
+// protocol, the mouse message in lParam.
+NOTIFYICONDATAA TrayIconData{};
+HWND HookedWindow = nullptr;
+WNDPROC PreviousWindowProc = nullptr;
+bool IsHooked = false;
+// Broadcast when the shell re-creates the notification area, which forgets every icon.
+UINT TaskbarCreatedMessage = 0;
+
+class Win32WindowList final : public WindowList {
+  public:
+    WindowId First() const override { return Id(FindWindowA(nullptr, nullptr)); }
+    WindowId Next(WindowId window) const override { return Id(GetWindow(Handle(window), GW_HWNDNEXT)); }
+    bool HasParent(WindowId window) const override { return GetParent(Handle(window)) != nullptr; }
+    std::uint32_t ProcessIdOf(WindowId window) const override {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(Handle(window), &processId);
+        return processId;
+    }
+
+  private:
+    static WindowId Id(HWND window) { return reinterpret_cast<WindowId>(window); }
+    static HWND Handle(WindowId window) { return reinterpret_cast<HWND>(window); }
+};
+
+}  // namespace
+
+void AddTrayIcon(HWND window, std::uint32_t id, HICON icon, std::string_view tip) {
+    TrayIconData.hWnd = window;
+    TrayIconData.uID = id;
+    TrayIconData.hIcon = icon;
+    TrayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    TrayIconData.uCallbackMessage = static_cast<UINT>(kTrayCallbackMessage);
+    FillTipField(std::span<char>(TrayIconData.szTip, kTipFieldSize), tip);
+    TrayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    Shell_NotifyIconA(NIM_ADD, &TrayIconData);
+}
+
+void RemoveTrayIcon() {
+    Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
+}
+
+void HookWindow(HWND window) {
+    // Once per run: a second subclassing would make TrayWindowProc forward to itself.
+    if (IsHooked) {
+        return;
+    }
+    HookedWindow = window;
+    TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    PreviousWindowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayWindowProc)));
+    IsHooked = true;
+}
+
+LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (ClassifyTrayMessage(message, lParam, TaskbarCreatedMessage)) {
+        case TrayMessage::ShowMenu:
+            SysTrayMouseEventHandler();
+            return -1;
+        case TrayMessage::AddIconAgain:
+            // The same record as before: same window, id, icon, tip and protocol.
+            if (TrayIconData.cbSize != 0) {
+                Shell_NotifyIconA(NIM_ADD, &TrayIconData);
+            }
+            break;
+        case TrayMessage::PassOn:
+            break;
+    }
+    return CallWindowProcA(PreviousWindowProc, window, message, wParam, lParam);
+}
+
+HWND FindProcessWindow(DWORD processId) {
+    return reinterpret_cast<HWND>(launcher::FindProcessWindow(Win32WindowList(), processId));
+}
+
+void CloseProcessWindow(DWORD processId, HANDLE serverProcess) {
+    const bool serverRunning =
+        serverProcess != nullptr && WaitForSingleObject(serverProcess, 0) == WAIT_TIMEOUT;
+    const WindowId target = CloseRequestTarget(Win32WindowList(), processId, serverRunning);
+    if (target != 0) {
+        PostMessageA(reinterpret_cast<HWND>(target), WM_CLOSE, 0, 0);
+    }
+}
+
+const NOTIFYICONDATAA& CurrentTrayIconData() {
+    return TrayIconData;
+}
+
+WNDPROC CurrentPreviousWindowProc() {
+    return PreviousWindowProc;
+}
+
+}  // namespace zandrel::launcher
