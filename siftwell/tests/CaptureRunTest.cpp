@@ -275,7 +275,8 @@ TEST(CaptureRun, RefusedConnectionWritesKindsThreeFourAndFive) {
 
 TEST(NetErrorText, NetworkManagementRangeAndMissingTexts) {
     FakeNetwork network;
-    network.systemTexts = {{2099, "sys 2099\r\n"}, {2100, "sys 2100\r\n"}, {3000, "sys 3000\r\n"}};
+    network.systemTexts = {
+        {2099, "sys 2099\r\n"}, {2100, "sys 2100\r\n"}, {2500, "sys 2500\r\n"}, {3000, "sys 3000\r\n"}};
     network.networkTexts = {{2100, "net 2100\r\n"}, {2999, "net 2999\r\n"}};
     EXPECT_EQ(NetErrorText(network, 2099), "ERROR: 2099 - sys 2099\r\n");
     EXPECT_EQ(NetErrorText(network, 2100), "ERROR: 2100 - net 2100\r\n");
