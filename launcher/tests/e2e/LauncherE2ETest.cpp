@@ -1,0 +1,444 @@
+// Zandrel.exe as a user meets it, under Wine on a virtual display: copied into a scratch directory,
+// with or without the stand-in server beside it, watched and driven from outside like a user would.
+// Wine's browser is a script of the test set that records each address it is asked to open.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Desktop.h"
+#include "ProgramRun.h"
+#include "UniqueHandle.h"
+#include "resource.h"
+
+namespace zandrel::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kLauncherExe = BuildPathToWindows(ZANDREL_LAUNCHER_EXE);
+const std::string kServerExe = BuildPathToWindows(ZANDREL_SERVER_EXE);
+const std::string kSplashBitmap = BuildPathToWindows(ZANDREL_SPLASH_BMP);
+const std::string kBrowserLog = BuildPathToWindows(ZANDREL_BROWSER_LOG);
+const std::string kScreenshot = BuildPathToWindows(ZANDREL_SCREENSHOT_BMP);
+
+constexpr char kFormClass[] = "Zandrel.form1";
+constexpr char kPictureClass[] = "Zandrel.Picture1";
+constexpr char kServerClass[] = "Zandrel.StandInServer";
+constexpr char kDialogClass[] = "#32770";
+constexpr char kMenuClass[] = "#32768";
+constexpr char kConfigurationPage[] = "http://localhost:1272";
+constexpr char kHelpPage[] = "http://zandrel.example/help";
+constexpr UINT kTrayCallback = 517;
+constexpr LPARAM kRightButtonDown = 516;
+
+bool SetUserValue(const char* keyPath, const char* name, const std::string& value) {
+    UniqueRegKey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    return RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+// The addresses Wine's browser was asked to open, a trailing slash (which Wine adds) taken off.
+std::vector<std::string> OpenedAddresses() {
+    std::vector<std::string> addresses = SplitLines(ReadWholeFile(kBrowserLog));
+    for (std::string& address : addresses) {
+        if (!address.empty() && address.back() == '/') {
+            address.pop_back();
+        }
+    }
+    return addresses;
+}
+
+std::string SystemText(DWORD error) {
+    char text[512] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
+        --length;
+    }
+    return std::string(text, length);
+}
+
+// A GET of the stand-in's page, as a browser would make it; the whole response.
+std::string FetchConfigurationPage() {
+    WSADATA data{};
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        return {};
+    }
+    std::string response;
+    const SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(1272);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connection != INVALID_SOCKET &&
+        connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request = "GET / HTTP/1.1\r\nHost: localhost:1272\r\n\r\n";
+        send(connection, request.data(), static_cast<int>(request.size()), 0);
+        char buffer[4096];
+        int received = 0;
+        while ((received = recv(connection, buffer, sizeof buffer, 0)) > 0) {
+            response.append(buffer, received);
+        }
+    }
+    if (connection != INVALID_SOCKET) {
+        closesocket(connection);
+    }
+    WSACleanup();
+    return response;
+}
+
+// A mouse event over the launcher's icon, as the user makes it: Wine's notification area relays it.
+void PostToIcon(HWND icon, UINT mouseMessage) {
+    PostMessageA(icon, mouseMessage, 0, MAKELPARAM(8, 8));
+}
+
+// A left click at a point of the screen, through the system's input queue as a user's click.
+void ClickAt(int x, int y) {
+    SetCursorPos(x, y);
+    INPUT clicks[2] = {};
+    clicks[0].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].type = INPUT_MOUSE;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
+}
+
+class LauncherE2E : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(SetUserValue("Software\\Wine\\WineBrowser", "Browsers", ZANDREL_BROWSER_SCRIPT));
+        // Wine draws the frames itself: the virtual display has no window manager.
+        ASSERT_TRUE(SetUserValue("Software\\Wine\\X11 Driver", "Managed", "N"));
+    }
+
+    void SetUp() override { DeleteFileA(kBrowserLog.c_str()); }
+
+    // Lays the launcher (and the server) into `directory` and starts the launcher.
+    StartedProcess Launch(const std::string& directory, bool withServer) {
+        const std::string launcher = directory + "\\Zandrel.exe";
+        EXPECT_TRUE(CopyFileA(kLauncherExe.c_str(), launcher.c_str(), FALSE));
+        if (withServer) {
+            EXPECT_TRUE(CopyFileA(kServerExe.c_str(), (directory + "\\zandrel-server.exe").c_str(), FALSE));
+        }
+        launchedAt_ = std::chrono::steady_clock::now();
+        StartedProcess process = StartProgram(launcher);
+        EXPECT_NE(process.Id(), 0u) << "cannot start " << launcher;
+        return process;
+    }
+
+    // The stand-in server that the launcher started, once its window exists.
+    StartedProcess FindServer() {
+        HWND window = nullptr;
+        WaitUntil(
+            [&] {
+                window = FindWindowA(kServerClass, nullptr);
+                return window != nullptr;
+            },
+            10s);
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        return processId == 0 ? StartedProcess() : OpenRunningProcess(processId);
+    }
+
+    // Waits until `elapsed` has passed since the launch.
+    void SleepUntilAfterLaunch(std::chrono::milliseconds elapsed) const {
+        std::this_thread::sleep_until(launchedAt_ + elapsed);
+    }
+
+    HWND WaitForMenu(DWORD processId) {
+        HWND menu = nullptr;
+        WaitUntil(
+            [&] {
+                menu = FirstTopWindowOf(processId, kMenuClass, true);
+                return menu != nullptr;
+            },
+            5s);
+        return menu;
+    }
+
+    std::chrono::steady_clock::time_point launchedAt_;
+};
+
+TEST_F(LauncherE2E, WithoutServerShowsTheStartFailureBoxAndStaysWithoutPageOrIcon) {
+    ScratchDir dir;
+    StartedProcess launcher = Launch(dir.Path(), false);
+
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            box = FirstTopWindowOf(launcher.Id(), kDialogClass, true);
+            return box != nullptr;
+        },
+        15s))
+        << "no message box";
+    EXPECT_EQ(TextOf(box), "Error");
+    const HWND text = GetDlgItem(box, 0xFFFF);  // the box's text control
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(TextOf(text), "Error Shelling file.\r\n" + SystemText(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(SystemText(ERROR_FILE_NOT_FOUND).empty());
+    // OK is the only button.
+    EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+    // The load has not finished: the form is not shown yet.
+    EXPECT_EQ(FirstTopWindowOf(launcher.Id(), kFormClass, true), nullptr);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+
+    HWND form = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            form = FirstTopWindowOf(launcher.Id(), kFormClass, true);
+            return form != nullptr;
+        },
+        10s));
+    // Past the time of the tick that was never armed: nothing follows.
+    SleepUntilAfterLaunch(8s);
+    EXPECT_TRUE(IsWindowVisible(form));
+    EXPECT_TRUE(launcher.Running());
+    EXPECT_TRUE(OpenedAddresses().empty());
+    EXPECT_TRUE(ShownTrayIcons().empty());
+
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(launcher.WaitForEnd(10000));
+    EXPECT_EQ(launcher.ExitCode(), 0u);
+}
+
+TEST_F(LauncherE2E, WithServerShowsTheImageThenOpensThePageTwiceAndLivesInTheTray) {
+    ScratchDir dir;
+    // A directory with a blank, and a program where an unquoted command line would land first.
+    const std::string install = dir.PathOf("Zandrel Demo");
+    std::filesystem::create_directory(install);
+    ASSERT_TRUE(CopyFileA(kServerExe.c_str(), dir.PathOf("Zandrel.exe").c_str(), FALSE));
+    StartedProcess launcher = Launch(install, true);
+    StartedProcess server = FindServer();
+    ASSERT_TRUE(server.Running());
+    EXPECT_EQ(ExecutablePathOf(server.Id()), install + "\\zandrel-server.exe");
+    EXPECT_FALSE(dir.Exists("zandrel-server.log")) << "the decoy beside the directory was started";
+
+    // The start-up window: its client area, Picture1 and the image.
+    HWND form = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            form = FirstTopWindowOf(launcher.Id(), kFormClass, true);
+            return form != nullptr;
+        },
+        10s));
+    RECT client{};
+    GetClientRect(form, &client);
+    EXPECT_EQ(client.right, 518);
+    EXPECT_EQ(client.bottom, 213);
+    const HWND picture = FindWindowExA(form, nullptr, kPictureClass, nullptr);
+    ASSERT_NE(picture, nullptr);
+    RECT box{};
+    GetWindowRect(picture, &box);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&box), 2);
+    EXPECT_EQ(box.left, 16);
+    EXPECT_EQ(box.top, 8);
+    EXPECT_EQ(box.right - box.left, 497);
+    EXPECT_EQ(box.bottom - box.top, 193);
+
+    std::this_thread::sleep_for(1s);  // let it paint
+    int imageWidth = 0;
+    int imageHeight = 0;
+    const std::vector<std::uint32_t> image = ReadBitmapFile(kSplashBitmap, imageWidth, imageHeight);
+    ASSERT_EQ(imageWidth, 504);
+    ASSERT_EQ(imageHeight, 199);
+    RECT shown{};
+    GetWindowRect(picture, &shown);
+    const std::vector<std::uint32_t> screen = CaptureScreen(shown);
+    int matching = 0;
+    for (int y = 0; y < 193; ++y) {
+        for (int x = 0; x < 497; ++x) {
+            matching +=
+                screen[static_cast<size_t>(y) * 497 + x] == image[static_cast<size_t>(y) * 504 + x] ? 1 : 0;
+        }
+    }
+    EXPECT_GE(matching, 497 * 193 * 99 / 100) << "Picture1 does not show the start-up image";
+    RECT frame{};
+    GetWindowRect(form, &frame);
+    EXPECT_TRUE(WriteBitmapFile(kScreenshot, CaptureScreen(frame), frame.right - frame.left,
+                                frame.bottom - frame.top));
+
+    // The server answers on its port.
+    const std::string page = FetchConfigurationPage();
+    EXPECT_EQ(page.substr(0, page.find("\r\n")), "HTTP/1.0 200 OK");
+    EXPECT_NE(page.find("Zandrel Configuration"), std::string::npos);
+    EXPECT_TRUE(OpenedAddresses().empty()) << "the page was requested before the tick";
+
+    // The tick: hidden for good, the page requested exactly twice, the icon added.
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form); }, 15s));
+    EXPECT_GE(std::chrono::steady_clock::now() - launchedAt_, 5s) << "the tick came early";
+    WaitUntil([] { return OpenedAddresses().size() >= 2; }, 10s);
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(OpenedAddresses(), (std::vector<std::string>{kConfigurationPage, kConfigurationPage}));
+    std::vector<HWND> icons = ShownTrayIcons();
+    ASSERT_EQ(icons.size(), 1u) << "no icon in the notification area";
+    const HWND icon = icons.front();
+
+    // The menu opens on the right button going down, and Escape closes it with no effect.
+    PostToIcon(icon, WM_RBUTTONDOWN);
+    HWND menu = WaitForMenu(launcher.Id());
+    ASSERT_NE(menu, nullptr) << "no menu on 517/516";
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }, 5s));
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(launcher.Running());
+    EXPECT_TRUE(server.Running());
+    EXPECT_EQ(ShownTrayIcons(), icons);
+    EXPECT_EQ(OpenedAddresses().size(), 2u);
+    EXPECT_FALSE(IsWindowVisible(form));
+
+    // A click elsewhere closes it too, with no effect.
+    PostToIcon(icon, WM_RBUTTONDOWN);
+    menu = WaitForMenu(launcher.Id());
+    ASSERT_NE(menu, nullptr);
+    ClickAt(900, 700);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }, 5s))
+        << "the menu stayed after a click elsewhere";
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(launcher.Running());
+    EXPECT_EQ(OpenedAddresses().size(), 2u);
+
+    // The icon's other notifications open nothing; nor does wParam matter to 517 with 516.
+    for (UINT mouse :
+         {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK}) {
+        PostToIcon(icon, mouse);
+    }
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(FirstTopWindowOf(launcher.Id(), kMenuClass, true), nullptr);
+    PostMessageA(form, kTrayCallback, 12345, kRightButtonDown);
+    menu = WaitForMenu(launcher.Id());
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }, 5s));
+
+    // The first entry is "Online Help": it opens the help page, and the launcher stays.
+    PostToIcon(icon, WM_RBUTTONDOWN);
+    menu = WaitForMenu(launcher.Id());
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(WaitUntil([] { return OpenedAddresses().size() == 3; }, 10s));
+    EXPECT_EQ(OpenedAddresses().back(), kHelpPage);
+    EXPECT_TRUE(launcher.Running());
+    EXPECT_EQ(ShownTrayIcons(), icons);
+
+    // "Exit", the second entry: icon removed, launcher ended, server closed through its window.
+    PostToIcon(icon, WM_RBUTTONDOWN);
+    menu = WaitForMenu(launcher.Id());
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(launcher.WaitForEnd(10000));
+    EXPECT_EQ(launcher.ExitCode(), 0u);
+    EXPECT_TRUE(ShownTrayIcons().empty());
+    EXPECT_TRUE(server.WaitForEnd(10000)) << "the server did not end";
+    const std::vector<std::string> serverLog = SplitLines(ReadWholeFile(install + "\\zandrel-server.log"));
+    ASSERT_FALSE(serverLog.empty());
+    EXPECT_EQ(serverLog.back(), "WM_CLOSE received: ending");
+}
+
+TEST_F(LauncherE2E, ClosingTheStartUpWindowEndsTheLauncherAndLeavesTheServer) {
+    ScratchDir dir;
+    StartedProcess launcher = Launch(dir.Path(), true);
+    StartedProcess server = FindServer();
+    ASSERT_TRUE(server.Running());
+    HWND form = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            form = FirstTopWindowOf(launcher.Id(), kFormClass, true);
+            return form != nullptr;
+        },
+        10s));
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(launcher.WaitForEnd(5000));
+    SleepUntilAfterLaunch(8s);
+    EXPECT_TRUE(server.Running());
+    EXPECT_TRUE(OpenedAddresses().empty());
+
+    // Only now, by hand, as a user would have to.
+    PostMessageA(FindWindowA(kServerClass, nullptr), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(server.WaitForEnd(10000));
+}
+
+TEST_F(LauncherE2E, ExitAfterTheServerEndedOnItsOwnClosesNothingAndStillEnds) {
+    ScratchDir dir;
+    StartedProcess launcher = Launch(dir.Path(), true);
+    StartedProcess server = FindServer();
+    ASSERT_TRUE(server.Running());
+    HWND form = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            form = FirstTopWindowOf(launcher.Id(), kFormClass, true);
+            return form != nullptr;
+        },
+        10s));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form); }, 15s));
+    PostMessageA(FindWindowA(kServerClass, nullptr), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(server.WaitForEnd(10000));
+
+    ASSERT_EQ(ShownTrayIcons().size(), 1u);
+    PostToIcon(ShownTrayIcons().front(), WM_RBUTTONDOWN);
+    const HWND menu = WaitForMenu(launcher.Id());
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(launcher.WaitForEnd(10000));
+    EXPECT_EQ(launcher.ExitCode(), 0u);
+}
+
+TEST(LauncherResources, TheMenuHoldsOnlineHelpThenExit) {
+    const UniqueModule module(LoadLibraryExA(kLauncherExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module);
+    const UniqueHandle<NullHandleTraits<HMENU, &DestroyMenu>> menu(
+        LoadMenuA(module.get(), MAKEINTRESOURCEA(IDM_RCPOPUP)));
+    ASSERT_TRUE(menu);
+    char text[64] = {};
+    GetMenuStringA(menu.get(), 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "RCPopup");
+    const HMENU popup = GetSubMenu(menu.get(), 0);
+    ASSERT_EQ(GetMenuItemCount(popup), 2);
+    GetMenuStringA(popup, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "Online Help");
+    EXPECT_EQ(GetMenuItemID(popup, 0), static_cast<UINT>(IDM_REST1));
+    GetMenuStringA(popup, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "Exit");
+    EXPECT_EQ(GetMenuItemID(popup, 1), static_cast<UINT>(IDM_MSG1));
+}
+
+TEST(LauncherResources, TheIconHoldsEightImagesAndTheVersionIsThere) {
+    const UniqueModule module(LoadLibraryExA(kLauncherExe.c_str(), nullptr,
+                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(module);
+    const HRSRC group =
+        FindResourceA(module.get(), MAKEINTRESOURCEA(IDI_ZANDREL), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    const auto* directory =
+        static_cast<const unsigned char*>(LockResource(LoadResource(module.get(), group)));
+    ASSERT_NE(directory, nullptr);
+    const int count = directory[4] | (directory[5] << 8);
+    ASSERT_EQ(count, 8);
+    std::vector<std::pair<int, int>> images;  // size, bits per pixel
+    for (int i = 0; i < count; ++i) {
+        const unsigned char* entry = directory + 6 + 14 * i;
+        images.emplace_back(entry[0], entry[6] | (entry[7] << 8));
+    }
+    EXPECT_EQ(images, (std::vector<std::pair<int, int>>{
+                          {48, 8}, {32, 8}, {24, 8}, {16, 8}, {48, 32}, {32, 32}, {24, 32}, {16, 32}}));
+    EXPECT_NE(FindResourceA(module.get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)), nullptr);  // RT_VERSION
+    EXPECT_NE(FindResourceA(module.get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)),
+              nullptr);  // RT_MANIFEST
+}
+
+}  // namespace
+}  // namespace zandrel::testing
