@@ -118,34 +118,47 @@ std::vector<HWND> ShownTrayIcons() {
     constexpr Layout kLayouts[] = {{"__winex11_standalone_tray", "__winex11_tray_icon"},
                                    {"Shell_TrayWnd", "__wine_tray_icon"}};
     std::vector<HWND> icons;
-    for (const Layout& layout : kLayouts) {
-        // Icons docked in a host's tray are top-level windows; the stand-alone tray's are its children.
-        for (HWND parent : {FindWindowA(layout.tray, nullptr), HWND_MESSAGE}) {
-            if (parent == nullptr) {
-                continue;
-            }
-            const HWND searchIn = parent == HWND_MESSAGE ? nullptr : parent;
-            for (HWND icon = FindWindowExA(searchIn, nullptr, layout.icon, nullptr); icon != nullptr;
-                 icon = FindWindowExA(searchIn, icon, layout.icon, nullptr)) {
-                if (IsWindowVisible(icon)) {
-                    icons.push_back(icon);
-                }
+    const auto collect = [&icons](HWND parent, const char* iconClass) {
+        for (HWND icon = FindWindowExA(parent, nullptr, iconClass, nullptr); icon != nullptr;
+             icon = FindWindowExA(parent, icon, iconClass, nullptr)) {
+            if (IsWindowVisible(icon)) {
+                icons.push_back(icon);
             }
         }
+    };
+    for (const Layout& layout : kLayouts) {
+        // The stand-alone tray's icons are its children; icons docked in a host's tray are top-level.
+        if (const HWND tray = FindWindowA(layout.tray, nullptr); tray != nullptr) {
+            collect(tray, layout.icon);
+        }
+        collect(nullptr, layout.icon);
     }
     return icons;
 }
+
+namespace {
+
+struct ScreenDcTraits {
+    using Handle = HDC;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle dc) noexcept { ReleaseDC(nullptr, dc); }
+};
+using UniqueScreenDc = UniqueHandle<ScreenDcTraits>;
+using UniqueMemoryDc = UniqueHandle<NullHandleTraits<HDC, &DeleteDC>>;
+using UniqueBitmap = UniqueHandle<NullHandleTraits<HBITMAP, &DeleteObject>>;
+
+}  // namespace
 
 std::vector<std::uint32_t> CaptureScreen(const RECT& rect) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * height);
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, previous);
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+    const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+    const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY);
+    SelectObject(memory.get(), previous);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -153,10 +166,7 @@ std::vector<std::uint32_t> CaptureScreen(const RECT& rect) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    GetDIBits(memory.get(), bitmap.get(), 0, height, pixels.data(), &info, DIB_RGB_COLORS);
     for (std::uint32_t& pixel : pixels) {
         pixel &= 0xFFFFFF;
     }

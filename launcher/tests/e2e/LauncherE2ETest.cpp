@@ -67,6 +67,13 @@ std::string SystemText(DWORD error) {
     return std::string(text, length);
 }
 
+struct SocketTraits {
+    using Handle = SOCKET;
+    static Handle Invalid() noexcept { return INVALID_SOCKET; }
+    static void Close(Handle socket) noexcept { closesocket(socket); }
+};
+using UniqueSocket = UniqueHandle<SocketTraits>;
+
 // A GET of the stand-in's page, as a browser would make it; the whole response.
 std::string FetchConfigurationPage() {
     WSADATA data{};
@@ -74,23 +81,22 @@ std::string FetchConfigurationPage() {
         return {};
     }
     std::string response;
-    const SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(1272);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connection != INVALID_SOCKET &&
-        connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = "GET / HTTP/1.1\r\nHost: localhost:1272\r\n\r\n";
-        send(connection, request.data(), static_cast<int>(request.size()), 0);
-        char buffer[4096];
-        int received = 0;
-        while ((received = recv(connection, buffer, sizeof buffer, 0)) > 0) {
-            response.append(buffer, received);
+    {
+        const UniqueSocket connection(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(1272);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connection &&
+            connect(connection.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            const std::string request = "GET / HTTP/1.1\r\nHost: localhost:1272\r\n\r\n";
+            send(connection.get(), request.data(), static_cast<int>(request.size()), 0);
+            char buffer[4096];
+            int received = 0;
+            while ((received = recv(connection.get(), buffer, sizeof buffer, 0)) > 0) {
+                response.append(buffer, received);
+            }
         }
-    }
-    if (connection != INVALID_SOCKET) {
-        closesocket(connection);
     }
     WSACleanup();
     return response;
