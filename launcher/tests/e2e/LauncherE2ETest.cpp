@@ -33,6 +33,10 @@ constexpr char kDialogClass[] = "#32770";
 constexpr char kMenuClass[] = "#32768";
 constexpr char kConfigurationPage[] = "http://localhost:1272";
 constexpr char kHelpPage[] = "http://zandrel.example/help";
+constexpr char kBrowserKey[] = "Software\\Wine\\WineBrowser";
+constexpr char kBrowserValue[] = "Browsers";
+constexpr char kX11Key[] = "Software\\Wine\\X11 Driver";
+constexpr char kManagedValue[] = "Managed";
 constexpr UINT kTrayCallback = 517;
 constexpr LPARAM kRightButtonDown = 516;
 
@@ -121,9 +125,15 @@ void ClickAt(int x, int y) {
 class LauncherE2E : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        ASSERT_TRUE(SetUserValue("Software\\Wine\\WineBrowser", "Browsers", ZANDREL_BROWSER_SCRIPT));
+        ASSERT_TRUE(SetUserValue(kBrowserKey, kBrowserValue, ZANDREL_BROWSER_SCRIPT));
         // Wine draws the frames itself: the virtual display has no window manager.
-        ASSERT_TRUE(SetUserValue("Software\\Wine\\X11 Driver", "Managed", "N"));
+        ASSERT_TRUE(SetUserValue(kX11Key, kManagedValue, "N"));
+    }
+
+    // The prefix is shared with other tests: leave it as it was.
+    static void TearDownTestSuite() {
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kBrowserKey, kBrowserValue);
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kX11Key, kManagedValue);
     }
 
     void SetUp() override { DeleteFileA(kBrowserLog.c_str()); }
