@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <new>
+
 #include "Adapters.h"
 #include "UniqueHandle.h"
 
@@ -33,7 +35,12 @@ class Win32EventLogReader : public EventLogReader {
         DWORD needed = 0;
         ReadEventLogA(log_.get(), kReadFlags, 0, probe, sizeof probe, &read, &needed);
 
-        record.resize(needed);
+        try {
+            record.resize(needed);
+        } catch (const std::bad_alloc&) {
+            // A length no memory can hold: the record is unreadable like any other.
+            return CallStatus::Failed(ERROR_NOT_ENOUGH_MEMORY);
+        }
         if (!ReadEventLogA(log_.get(), kReadFlags, 0, record.data(), needed, &read, &needed)) {
             return CallStatus::Failed(LastError(GetLastError()));
         }
