@@ -23,8 +23,10 @@ run_probe() {
   echo
   echo "== $exe"
   set +e
-  (cd "$install_dir" && bash "$root/scripts/wine-exec.sh" "$root/build/windows" "./$exe")
+  # The probes print nothing; what Wine itself says is shown only when a run fails.
+  (cd "$install_dir" && bash "$root/scripts/wine-exec.sh" "$root/build/windows" "./$exe") >"$root/build/$exe.wine.txt" 2>&1
   local status=$?
+  [ "$status" -eq 0 ] || cat "$root/build/$exe.wine.txt"
   set -e
   echo "exit status $status; $log now reads:"
   cat "$install_dir/$log" 2>/dev/null || echo "(no $log)"
