@@ -83,6 +83,17 @@ HWND FirstTopWindowOf(DWORD processId, const std::string& className, bool visibl
     return nullptr;
 }
 
+HWND WaitForTopWindow(DWORD processId, const std::string& className, std::chrono::milliseconds timeout) {
+    HWND window = nullptr;
+    WaitUntil(
+        [&] {
+            window = FirstTopWindowOf(processId, className, true);
+            return window != nullptr;
+        },
+        timeout);
+    return window;
+}
+
 std::string ClassOf(HWND window) {
     char name[256] = {};
     const int length = GetClassNameA(window, name, sizeof name);

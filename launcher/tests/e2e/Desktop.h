@@ -48,6 +48,8 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // The top-level windows of a process whose class is `className`, in Z order.
 std::vector<HWND> TopWindowsOf(DWORD processId, const std::string& className);
 HWND FirstTopWindowOf(DWORD processId, const std::string& className, bool visibleOnly);
+// The first visible one of them once it appears, or null when none has appeared in time.
+HWND WaitForTopWindow(DWORD processId, const std::string& className, std::chrono::milliseconds timeout);
 std::string ClassOf(HWND window);
 std::string TextOf(HWND window);
 std::string ExecutablePathOf(DWORD processId);

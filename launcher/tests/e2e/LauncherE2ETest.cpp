@@ -188,14 +188,8 @@ TEST_F(LauncherE2E, WithoutServerShowsTheStartFailureBoxAndStaysWithoutPageOrIco
     ScratchDir dir;
     StartedProcess launcher = Launch(dir.Path(), false);
 
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            box = FirstTopWindowOf(launcher.Id(), kDialogClass, true);
-            return box != nullptr;
-        },
-        15s))
-        << "no message box";
+    const HWND box = WaitForTopWindow(launcher.Id(), kDialogClass, 15s);
+    ASSERT_NE(box, nullptr) << "no message box";
     EXPECT_EQ(TextOf(box), "Error");
     const HWND text = GetDlgItem(box, 0xFFFF);  // the box's text control
     ASSERT_NE(text, nullptr);
@@ -208,13 +202,8 @@ TEST_F(LauncherE2E, WithoutServerShowsTheStartFailureBoxAndStaysWithoutPageOrIco
     EXPECT_EQ(FirstTopWindowOf(launcher.Id(), kFormClass, true), nullptr);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
 
-    HWND form = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            form = FirstTopWindowOf(launcher.Id(), kFormClass, true);
-            return form != nullptr;
-        },
-        10s));
+    const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
+    ASSERT_NE(form, nullptr);
     // Past the time of the tick that was never armed: nothing follows.
     SleepUntilAfterLaunch(8s);
     EXPECT_TRUE(IsWindowVisible(form));
@@ -240,13 +229,8 @@ TEST_F(LauncherE2E, WithServerShowsTheImageThenOpensThePageTwiceAndLivesInTheTra
     EXPECT_FALSE(dir.Exists("zandrel-server.log")) << "the decoy beside the directory was started";
 
     // The start-up window: its client area, Picture1 and the image.
-    HWND form = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            form = FirstTopWindowOf(launcher.Id(), kFormClass, true);
-            return form != nullptr;
-        },
-        10s));
+    const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
+    ASSERT_NE(form, nullptr);
     RECT client{};
     GetClientRect(form, &client);
     EXPECT_EQ(client.right, 518);
@@ -368,13 +352,8 @@ TEST_F(LauncherE2E, ClosingTheStartUpWindowEndsTheLauncherAndLeavesTheServer) {
     StartedProcess launcher = Launch(dir.Path(), true);
     StartedProcess server = FindServer();
     ASSERT_TRUE(server.Running());
-    HWND form = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            form = FirstTopWindowOf(launcher.Id(), kFormClass, true);
-            return form != nullptr;
-        },
-        10s));
+    const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
+    ASSERT_NE(form, nullptr);
     PostMessageA(form, WM_CLOSE, 0, 0);
     EXPECT_TRUE(launcher.WaitForEnd(5000));
     SleepUntilAfterLaunch(8s);
@@ -391,13 +370,8 @@ TEST_F(LauncherE2E, ExitAfterTheServerEndedOnItsOwnClosesNothingAndStillEnds) {
     StartedProcess launcher = Launch(dir.Path(), true);
     StartedProcess server = FindServer();
     ASSERT_TRUE(server.Running());
-    HWND form = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            form = FirstTopWindowOf(launcher.Id(), kFormClass, true);
-            return form != nullptr;
-        },
-        10s));
+    const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
+    ASSERT_NE(form, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form); }, 15s));
     PostMessageA(FindWindowA(kServerClass, nullptr), WM_CLOSE, 0, 0);
     ASSERT_TRUE(server.WaitForEnd(10000));
