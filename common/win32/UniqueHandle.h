@@ -68,7 +68,6 @@ struct InvalidValueHandleTraits {
 };
 
 using UniqueKernelHandle = UniqueHandle<NullHandleTraits<HANDLE, &CloseHandle>>;
-using UniqueFileHandle = UniqueHandle<InvalidValueHandleTraits<&CloseHandle>>;
 using UniqueFindHandle = UniqueHandle<InvalidValueHandleTraits<&FindClose>>;
 using UniqueModule = UniqueHandle<NullHandleTraits<HMODULE, &FreeLibrary>>;
 using UniqueRegKey = UniqueHandle<NullHandleTraits<HKEY, &RegCloseKey>>;
