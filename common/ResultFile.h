@@ -1,14 +1,26 @@
 // The probes' result files: text lines in the system ANSI code page, each ended by CR LF, and each
 // written by one complete open, append and close, so the file is never held between lines.
+//
+// Runs of the probes overlap (a server's timer, two schedulers, an administrator by hand), so a line
+// must reach the end of the file whole whatever else appends to it at the same moment: each line is
+// written with a single write at the end of the file, and on Windows under a lock that every writer
+// of these files takes. Readers, other writers and a delete are never locked out.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace zandrel {
 
 // Appends `text` and CR LF to the file at `path`, creating it when absent. Bytes are written as they
-// are, NULs and line breaks included. False when the file could not be opened or fully written.
+// are, NULs and line breaks included. False when the line could not be written whole: the file could
+// not be opened, or the writers' lock not had, within a few seconds, or the write failed.
 [[nodiscard]] bool AppendResultLine(const std::string& path, std::string_view text);
+
+// Empties a result file for a fresh start: 0 when its old lines are gone (also when there was no
+// file), otherwise the system's error number. Every line that another run appends at the same time
+// lands either before the fresh start or whole after it.
+[[nodiscard]] std::int32_t ClearResultFile(const std::string& path);
 
 }  // namespace zandrel

@@ -109,7 +109,7 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
     if (overwriteLog == "True") {
         const std::string resultFileName(kResultFileName);
         const std::optional<std::string> found = platform.files.FindVisibleFile(resultFileName);
-        if (found && *found == resultFileName && !platform.files.DeleteLogFile(resultFileName).ok) {
+        if (found && *found == resultFileName && !platform.files.ClearLogFile(resultFileName).ok) {
             // Lines of this run appended to the old log would read as a fresh report.
             return ExitStatus::StaleLogKept;
         }

@@ -107,7 +107,8 @@ class LogFiles {
     virtual ~LogFiles() = default;
     // The name under which a search for `name` finds a file that is neither hidden nor system.
     virtual std::optional<std::string> FindVisibleFile(const std::string& name) = 0;
-    virtual CallStatus DeleteLogFile(const std::string& name) = 0;
+    // Empties the log for the run's fresh start, safely against other runs appending at the time.
+    virtual CallStatus ClearLogFile(const std::string& name) = 0;
 };
 
 struct Platform {

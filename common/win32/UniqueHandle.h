@@ -68,6 +68,8 @@ struct InvalidValueHandleTraits {
 };
 
 using UniqueKernelHandle = UniqueHandle<NullHandleTraits<HANDLE, &CloseHandle>>;
+// CreateFileA answers INVALID_HANDLE_VALUE, not null, when it fails.
+using UniqueFile = UniqueHandle<InvalidValueHandleTraits<&CloseHandle>>;
 using UniqueFindHandle = UniqueHandle<InvalidValueHandleTraits<&FindClose>>;
 using UniqueModule = UniqueHandle<NullHandleTraits<HMODULE, &FreeLibrary>>;
 using UniqueRegKey = UniqueHandle<NullHandleTraits<HKEY, &RegCloseKey>>;

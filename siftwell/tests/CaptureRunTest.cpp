@@ -80,7 +80,7 @@ TEST(CaptureRun, MissingSettingsFileWritesNothingAndDeletesNothing) {
     fakes.files.files = {{"event.log"}};
     EXPECT_EQ(RunProbe(fakes, std::nullopt), ExitStatus::SettingsUnreadable);
     EXPECT_EQ(fakes.log.bytes, "");
-    EXPECT_TRUE(fakes.files.deleted.empty());
+    EXPECT_TRUE(fakes.files.cleared.empty());
     EXPECT_TRUE(fakes.events.opened.empty());
 }
 
@@ -107,7 +107,7 @@ TEST(CaptureRun, InsufficientSettingsWriteKindsOneAndTwo) {
         fakes.files.files = {{"event.log"}};
         EXPECT_EQ(RunProbe(fakes, conf), ExitStatus::Completed);
         EXPECT_EQ(fakes.log.bytes, expected);
-        EXPECT_TRUE(fakes.files.deleted.empty());
+        EXPECT_TRUE(fakes.files.cleared.empty());
         EXPECT_TRUE(fakes.events.opened.empty());
         EXPECT_TRUE(fakes.network.calls.empty());
     }
@@ -362,7 +362,7 @@ TEST(CaptureRun, OverwriteDeletesOnlyAVisibleEventLogNamedExactly) {
             fakes.files.files = {c.file};
             const Settings settings{.logType = settingsComplete ? "System" : "", .overwriteLog = c.overwrite};
             EXPECT_EQ(RunProbe(fakes, settings), ExitStatus::Completed);
-            EXPECT_EQ(fakes.files.deleted,
+            EXPECT_EQ(fakes.files.cleared,
                       c.deleted ? std::vector<std::string>{"event.log"} : std::vector<std::string>{});
         }
     }
@@ -371,7 +371,7 @@ TEST(CaptureRun, OverwriteDeletesOnlyAVisibleEventLogNamedExactly) {
 TEST(CaptureRun, StaleLogThatCannotBeDeletedIsNeverAppendedTo) {
     FakePlatform fakes;
     fakes.files.files = {{"event.log"}};
-    fakes.files.deleteError = 5;
+    fakes.files.clearError = 5;
     EXPECT_EQ(RunProbe(fakes, Settings{.server = "HostA", .overwriteLog = "True"}), ExitStatus::StaleLogKept);
     EXPECT_EQ(fakes.log.bytes, "");
     EXPECT_TRUE(fakes.network.calls.empty());

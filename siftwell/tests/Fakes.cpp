@@ -190,11 +190,11 @@ std::optional<std::string> FakeLogFiles::FindVisibleFile(const std::string& name
     return std::nullopt;
 }
 
-CallStatus FakeLogFiles::DeleteLogFile(const std::string& name) {
-    if (deleteError) {
-        return CallStatus::Failed(*deleteError);
+CallStatus FakeLogFiles::ClearLogFile(const std::string& name) {
+    if (clearError) {
+        return CallStatus::Failed(*clearError);
     }
-    deleted.push_back(name);
+    cleared.push_back(name);
     std::erase_if(files, [&](const File& file) { return file.name == name; });
     return CallStatus::Success();
 }

@@ -100,11 +100,11 @@ class FakeLogFiles : public LogFiles {
         bool hidden = false;
     };
     std::vector<File> files;
-    std::optional<std::int32_t> deleteError;
-    std::vector<std::string> deleted;
+    std::optional<std::int32_t> clearError;
+    std::vector<std::string> cleared;
 
     std::optional<std::string> FindVisibleFile(const std::string& name) override;
-    CallStatus DeleteLogFile(const std::string& name) override;
+    CallStatus ClearLogFile(const std::string& name) override;
 };
 
 // All fakes together, as the run takes them.

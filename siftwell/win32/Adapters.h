@@ -47,12 +47,12 @@ class Win32DateText : public DateText {
     std::string FormatDate(const CivilTime& time) override;
 };
 
-// FindFirstFileA and DeleteFileA in one directory.
+// FindFirstFileA, and the result files' fresh start, in one directory.
 class Win32LogFiles : public LogFiles {
   public:
     explicit Win32LogFiles(std::string directory) : directory_(std::move(directory)) {}
     std::optional<std::string> FindVisibleFile(const std::string& name) override;
-    CallStatus DeleteLogFile(const std::string& name) override;
+    CallStatus ClearLogFile(const std::string& name) override;
 
   private:
     std::string directory_;

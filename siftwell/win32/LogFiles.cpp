@@ -2,6 +2,7 @@
 
 #include "Adapters.h"
 #include "Paths.h"
+#include "ResultFile.h"
 #include "UniqueHandle.h"
 
 namespace zandrel::siftwell {
@@ -26,11 +27,9 @@ std::optional<std::string> Win32LogFiles::FindVisibleFile(const std::string& nam
     return std::nullopt;
 }
 
-CallStatus Win32LogFiles::DeleteLogFile(const std::string& name) {
-    if (!DeleteFileA(JoinPath(directory_, name).c_str())) {
-        return CallStatus::Failed(static_cast<std::int32_t>(GetLastError()));
-    }
-    return CallStatus::Success();
+CallStatus Win32LogFiles::ClearLogFile(const std::string& name) {
+    const std::int32_t error = ClearResultFile(JoinPath(directory_, name));
+    return error == 0 ? CallStatus::Success() : CallStatus::Failed(error);
 }
 
 }  // namespace zandrel::siftwell

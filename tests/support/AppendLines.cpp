@@ -1,0 +1,20 @@
+// A writer for the overlap tests: appends COUNT lines to PATH the way the probes write their result
+// files. Line i reads "TAG i " and then i * 37 % 3000 bytes of filler, so that short and long lines mix.
+#include <cstdlib>
+#include <string>
+
+#include "ResultFile.h"
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        return 2;
+    }
+    const std::string tag = argv[3];
+    for (int i = 0, count = std::atoi(argv[2]); i < count; ++i) {
+        const std::string line = tag + " " + std::to_string(i) + " " + std::string(i * 37 % 3000, 'x');
+        if (!zandrel::AppendResultLine(argv[1], line)) {
+            return 3;
+        }
+    }
+    return 0;
+}
