@@ -7,7 +7,8 @@
 #include "Module1.h"
 #include "ResultFileLog.h"
 
-int main() {
+// A window-less program has WinMain as its entry point with every toolchain.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace zandrel;
     using namespace zandrel::siftwell;
     // Started unattended by the server: no system error box may wait for a click.
