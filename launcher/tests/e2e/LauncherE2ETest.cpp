@@ -227,6 +227,12 @@ TEST_F(LauncherE2E, WithServerShowsTheImageThenOpensThePageTwiceAndLivesInTheTra
     ASSERT_TRUE(server.Running());
     EXPECT_EQ(ExecutablePathOf(server.Id()), install + "\\zandrel-server.exe");
     EXPECT_FALSE(dir.Exists("zandrel-server.log")) << "the decoy beside the directory was started";
+    // As the server saw its start: its full path alone on the command line, its window hidden.
+    const std::string serverLogPath = install + "\\zandrel-server.log";
+    ASSERT_TRUE(WaitUntil([&] { return SplitLines(ReadWholeFile(serverLogPath)).size() >= 2; }, 10s));
+    const std::vector<std::string> started = SplitLines(ReadWholeFile(serverLogPath));
+    EXPECT_EQ(started[0], "command line: \"" + install + "\\zandrel-server.exe\"");
+    EXPECT_EQ(started[1], "show state: " + std::to_string(SW_HIDE));
 
     // The start-up window: its client area, Picture1 and the image.
     const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
