@@ -26,13 +26,16 @@ void LauncherForm::Timer1_Timer() {
     if (!timerEnabled_) {
         return;
     }
+    // Taken and stopped before anything else: opening an address can pump messages (the shell hands
+    // it on, or shows an error box) for longer than the interval, and a tick dispatched meanwhile
+    // would run the whole set-up a second time.
+    timerEnabled_ = false;
+    platform_.DisableTimer();
     // Twice, on purpose: one request right after the other.
     platform_.OpenAddress(kConfigurationPageAddress);
     platform_.OpenAddress(kConfigurationPageAddress);
     platform_.HookWindow();
     platform_.AddTrayIcon(kTrayTip);
-    timerEnabled_ = false;
-    platform_.DisableTimer();
     platform_.HideWindow();
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ class FakePlatform : public FormPlatform {
     ServerStart start{true, 4242, {}};
     MenuCommand menuChoice = MenuCommand::None;
     std::vector<std::string> calls;
+    // Runs inside each address request, as a message pumped there would.
+    std::function<void()> onOpenAddress;
 
     ServerStart StartServer(const std::string& path) override {
         calls.push_back("start " + path);
@@ -26,7 +29,12 @@ class FakePlatform : public FormPlatform {
     }
     void EnableTimer() override { calls.push_back("timer on"); }
     void DisableTimer() override { calls.push_back("timer off"); }
-    void OpenAddress(std::string_view address) override { calls.push_back("open " + std::string(address)); }
+    void OpenAddress(std::string_view address) override {
+        calls.push_back("open " + std::string(address));
+        if (onOpenAddress) {
+            onOpenAddress();
+        }
+    }
     void HookWindow() override { calls.push_back("hook"); }
     void AddTrayIcon(std::string_view tip) override { calls.push_back("add icon " + std::string(tip)); }
     void RemoveTrayIcon() override { calls.push_back("remove icon"); }
@@ -73,13 +81,24 @@ TEST(Timer1Tick, RequestsThePageTwiceBeforeTheIconThenHidesForGood) {
     form.Form_Load();
     platform.calls.clear();
     form.Timer1_Timer();
-    EXPECT_EQ(platform.calls,
-              (Calls{"open http://localhost:1272", "open http://localhost:1272", "hook",
-                     "add icon Zandrel Configuration Server is running", "timer off", "hide"}));
+    EXPECT_EQ(platform.calls, (Calls{"timer off", "open http://localhost:1272", "open http://localhost:1272",
+                                     "hook", "add icon Zandrel Configuration Server is running", "hide"}));
     // A second tick, already queued when the timer stopped, changes nothing.
     platform.calls.clear();
     form.Timer1_Timer();
     EXPECT_TRUE(platform.calls.empty());
+}
+
+// Opening an address may pump messages long enough for the next WM_TIMER to be dispatched inside it.
+TEST(Timer1Tick, ATickDispatchedWhileThePageIsRequestedRunsNothing) {
+    FakePlatform platform;
+    LauncherForm form(platform, "C:\\Zandrel");
+    form.Form_Load();
+    platform.calls.clear();
+    platform.onOpenAddress = [&form] { form.Timer1_Timer(); };
+    form.Timer1_Timer();
+    EXPECT_EQ(platform.calls, (Calls{"timer off", "open http://localhost:1272", "open http://localhost:1272",
+                                     "hook", "add icon Zandrel Configuration Server is running", "hide"}));
 }
 
 TEST(TrayMenu, EachChoiceRunsItsCommandOnly) {

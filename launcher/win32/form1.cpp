@@ -1,9 +1,12 @@
 #include "form1.h"
 
+#include <objbase.h>
+
 #include <string>
 #include <string_view>
 
 #include "ExecutableDirectory.h"
+#include "FormLayout.h"
 #include "LauncherForm.h"
 #include "Texts.h"
 #include "UniqueHandle.h"
@@ -22,8 +25,46 @@ constexpr char kFormClass[] = "Zandrel.form1";
 constexpr char kPictureClass[] = "Zandrel.Picture1";
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT kTimer1Interval = 6000;
-constexpr SIZE kClientSize{518, 213};
-constexpr RECT kPicture1Box{16, 8, 16 + 497, 8 + 193};
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// The per-window DPI calls exist only from Windows 10 on. Before, the screen's DPI stands in: the
+// system DPI, which is the DPI of every window of a system-aware program.
+template <typename Function>
+Function UserFunction(const char* name) {
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    const FARPROC found = user32 != nullptr ? GetProcAddress(user32, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+struct ScreenDcTraits {
+    using Handle = HDC;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle dc) noexcept { ReleaseDC(nullptr, dc); }
+};
+
+int WindowDpi(HWND window) {
+    static const auto getDpiForWindow = UserFunction<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    if (getDpiForWindow != nullptr) {
+        if (const UINT dpi = getDpiForWindow(window); dpi != 0) {
+            return static_cast<int>(dpi);
+        }
+    }
+    const UniqueHandle<ScreenDcTraits> screen(GetDC(nullptr));
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+// The window's outer size for the form's client area at `dpi`, frame and caption drawn at that DPI.
+SIZE FrameSize(int dpi) {
+    static const auto adjustForDpi =
+        UserFunction<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    const Form1Layout layout = LayOutForm1(dpi);
+    RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
+    if (adjustForDpi == nullptr || !adjustForDpi(&frame, kFormStyle, FALSE, 0, static_cast<UINT>(dpi))) {
+        AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
 
 std::string SystemErrorDescription(DWORD error) {
     char text[512] = {};
@@ -51,28 +92,39 @@ class Form1 final : public FormPlatform {
     }
 
     bool Create(HINSTANCE instance) {
-        constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-        RECT frame{0, 0, kClientSize.cx, kClientSize.cy};
-        AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
-        const int width = frame.right - frame.left;
-        const int height = frame.bottom - frame.top;
-        window_ = CreateWindowExA(0, kFormClass, std::string(kWindowTitle).c_str(), kStyle,
-                                  (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr,
-                                  nullptr, instance, nullptr);
+        // Created without a size first: its DPI is that of the primary screen it opens on, which is
+        // known only once the window exists.
+        window_ = CreateWindowExA(0, kFormClass, std::string(kWindowTitle).c_str(), kFormStyle, 0, 0, 0, 0,
+                                  nullptr, nullptr, instance, nullptr);
         if (window_ == nullptr) {
             return false;
         }
         SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
         SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-        CreateWindowExA(0, kPictureClass, "", WS_CHILD | WS_VISIBLE, kPicture1Box.left, kPicture1Box.top,
-                        kPicture1Box.right - kPicture1Box.left, kPicture1Box.bottom - kPicture1Box.top,
-                        window_, nullptr, instance, nullptr);
+        picture1_ = CreateWindowExA(0, kPictureClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_, nullptr,
+                                    instance, nullptr);
+        dpi_ = WindowDpi(window_);
+        const SIZE frame = FrameSize(dpi_);
+        SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - frame.cx) / 2,
+                     (GetSystemMetrics(SM_CYSCREEN) - frame.cy) / 2, frame.cx, frame.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        PlacePicture1();
         return true;
+    }
+
+    // Moved to a screen of another DPI: the window takes the place Windows suggests, and the form is
+    // laid out again for the new DPI.
+    void OnDpiChanged(int dpi, const RECT& suggested) {
+        dpi_ = dpi;
+        SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        PlacePicture1();
+        InvalidateRect(picture1_, nullptr, TRUE);
     }
 
     HWND Window() const { return window_; }
     HBITMAP Splash() const { return splash_.get(); }
+    int Dpi() const { return dpi_; }
     LauncherForm& Logic() { return logic_; }
 
     ServerStart StartServer(const std::string& path) override {
@@ -152,9 +204,17 @@ class Form1 final : public FormPlatform {
     }
 
   private:
+    void PlacePicture1() {
+        const PixelBox box = LayOutForm1(dpi_).picture1;
+        SetWindowPos(picture1_, nullptr, box.left, box.top, box.width, box.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
     std::string directory_;
     LauncherForm logic_;
     HWND window_ = nullptr;
+    HWND picture1_ = nullptr;
+    int dpi_ = kDefaultDpi;
     UniqueIcon icon_;
     UniqueIcon smallIcon_;
     UniqueBitmap splash_;
@@ -166,11 +226,20 @@ class Form1 final : public FormPlatform {
 // The one form of the program, for the window procedures and the tray module.
 Form1* TheForm = nullptr;
 
-LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleForm1Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_TIMER:
             if (wParam == kTimer1Id && TheForm != nullptr) {
                 TheForm->Logic().Timer1_Timer();
+            }
+            return 0;
+        case WM_GETDPISCALEDSIZE:
+            // The size for the new DPI from the form's twips, not the old size scaled.
+            *reinterpret_cast<SIZE*>(lParam) = FrameSize(static_cast<int>(wParam));
+            return TRUE;
+        case WM_DPICHANGED:
+            if (TheForm != nullptr) {
+                TheForm->OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             }
             return 0;
         case WM_DESTROY:
@@ -181,7 +250,37 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     }
 }
 
-// Picture1: the start-up image from its top-left corner, cut to the box.
+LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // No exception may cross the system's dispatch.
+    try {
+        return HandleForm1Message(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+// The start-up image at the form's scale, from the box's top-left corner, cut to the box.
+void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) {
+    BITMAP size{};
+    if (GetObjectA(image, sizeof size, &size) == 0) {
+        return;
+    }
+    const Form1Layout layout = LayOutForm1(dpi);
+    const UniqueMemoryDc memory(CreateCompatibleDC(dc));
+    const HGDIOBJ previous = SelectObject(memory.get(), image);
+    if (layout.imageWidth == size.bmWidth && layout.imageHeight == size.bmHeight) {
+        BitBlt(dc, 0, 0, layout.picture1.width, layout.picture1.height, memory.get(), 0, 0, SRCCOPY);
+    } else {
+        // Resampled smoothly; HALFTONE needs the brush origin set after the mode.
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, 0, 0, layout.imageWidth, layout.imageHeight, memory.get(), 0, 0, size.bmWidth,
+                   size.bmHeight, SRCCOPY);
+    }
+    SelectObject(memory.get(), previous);
+}
+
+// Picture1: the start-up image on the window-background colour.
 LRESULT CALLBACK Picture1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_PAINT) {
         return DefWindowProcA(window, message, wParam, lParam);
@@ -192,14 +291,29 @@ LRESULT CALLBACK Picture1WindowProc(HWND window, UINT message, WPARAM wParam, LP
     GetClientRect(window, &box);
     FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
     if (TheForm != nullptr && TheForm->Splash() != nullptr) {
-        const UniqueMemoryDc memory(CreateCompatibleDC(dc));
-        const HGDIOBJ previous = SelectObject(memory.get(), TheForm->Splash());
-        BitBlt(dc, 0, 0, box.right, box.bottom, memory.get(), 0, 0, SRCCOPY);
-        SelectObject(memory.get(), previous);
+        DrawStartUpImage(dc, TheForm->Splash(), TheForm->Dpi());
     }
     EndPaint(window, &paint);
     return 0;
 }
+
+// COM on the user-interface thread for the whole run: some of the handlers that ShellExecuteA hands an
+// address to are COM objects. Apartment-threaded without OLE1 DDE, as the shell asks.
+class ShellComApartment {
+  public:
+    ShellComApartment() noexcept
+        : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ShellComApartment(const ShellComApartment&) = delete;
+    ShellComApartment& operator=(const ShellComApartment&) = delete;
+    ~ShellComApartment() {
+        if (started_) {
+            CoUninitialize();
+        }
+    }
+
+  private:
+    bool started_;
+};
 
 bool RegisterClasses(HINSTANCE instance) {
     WNDCLASSEXA form{};
@@ -224,6 +338,7 @@ void SysTrayMouseEventHandler() {
 }
 
 int RunForm1(HINSTANCE instance) {
+    const ShellComApartment com;
     if (!RegisterClasses(instance)) {
         return 0;
     }

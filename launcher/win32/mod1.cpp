@@ -64,7 +64,11 @@ void HookWindow(HWND window) {
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (ClassifyTrayMessage(message, lParam, TaskbarCreatedMessage)) {
         case TrayMessage::ShowMenu:
-            SysTrayMouseEventHandler();
+            // No exception may cross the system's dispatch; the notification is taken all the same.
+            try {
+                SysTrayMouseEventHandler();
+            } catch (...) {
+            }
             return -1;
         case TrayMessage::AddIconAgain:
             // The same record as before: same window, id, icon, tip and protocol.

@@ -96,4 +96,12 @@ std::string ClosingLogLine() {
     return "WM_CLOSE received: ending";
 }
 
+std::string CommandLineLogLine(std::string_view commandLine) {
+    return "command line: " + std::string(commandLine);
+}
+
+std::string ShowStateLogLine(std::optional<int> showState) {
+    return "show state: " + (showState ? std::to_string(*showState) : std::string("not given"));
+}
+
 }  // namespace zandrel::standin

@@ -35,5 +35,9 @@ Reply ReplyTo(std::string_view head);
 std::string ListeningLogLine();
 std::string ListenFailedLogLine(int error);
 std::string ClosingLogLine();
+// How the server was started, as its starter asked for it: the whole command line, and the show state
+// of its first window when the starter gave one (STARTF_USESHOWWINDOW).
+std::string CommandLineLogLine(std::string_view commandLine);
+std::string ShowStateLogLine(std::optional<int> showState);
 
 }  // namespace zandrel::standin

@@ -140,7 +140,7 @@ class Server {
 
 Server* TheServer = nullptr;
 
-LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleServerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case kSocketMessage:
             if (TheServer != nullptr) {
@@ -159,6 +159,15 @@ LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // No exception may cross the system's dispatch; a request that failed that way is dropped.
+    try {
+        return HandleServerMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
     }
 }
 
@@ -195,6 +204,14 @@ int Run(HINSTANCE instance) {
     }
     const WinsockSession winsock;
     Server server(window);
+    // What the launcher's start looked like from here: the tests compare it with what it asked for.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    server.Log(CommandLineLogLine(GetCommandLineA()));
+    server.Log(ShowStateLogLine((startup.dwFlags & STARTF_USESHOWWINDOW) != 0
+                                    ? std::optional<int>(startup.wShowWindow)
+                                    : std::nullopt));
     if (!winsock.started || !server.Listen()) {
         DestroyWindow(window);
         return 1;

@@ -160,6 +160,11 @@ using UniqueBitmap = UniqueHandle<NullHandleTraits<HBITMAP, &DeleteObject>>;
 
 }  // namespace
 
+int ScreenDpi() {
+    const UniqueScreenDc screen(GetDC(nullptr));
+    return screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
+}
+
 std::vector<std::uint32_t> CaptureScreen(const RECT& rect) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;

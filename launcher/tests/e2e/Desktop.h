@@ -58,6 +58,8 @@ std::string ExecutablePathOf(DWORD processId);
 // mouse events over it to the icon's owner as the owner's callback message.
 std::vector<HWND> ShownTrayIcons();
 
+// The screen's DPI, as a DPI-aware program sees it.
+int ScreenDpi();
 // The screen's pixels in `rect` (screen coordinates), top row first, as 0x00RRGGBB.
 std::vector<std::uint32_t> CaptureScreen(const RECT& rect);
 // Writes the pixels as an uncompressed 24-bit bitmap file.

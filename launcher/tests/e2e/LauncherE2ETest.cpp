@@ -5,6 +5,9 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -227,6 +230,12 @@ TEST_F(LauncherE2E, WithServerShowsTheImageThenOpensThePageTwiceAndLivesInTheTra
     ASSERT_TRUE(server.Running());
     EXPECT_EQ(ExecutablePathOf(server.Id()), install + "\\zandrel-server.exe");
     EXPECT_FALSE(dir.Exists("zandrel-server.log")) << "the decoy beside the directory was started";
+    // As the server saw its start: its full path alone on the command line, its window hidden.
+    const std::string serverLogPath = install + "\\zandrel-server.log";
+    ASSERT_TRUE(WaitUntil([&] { return SplitLines(ReadWholeFile(serverLogPath)).size() >= 2; }, 10s));
+    const std::vector<std::string> started = SplitLines(ReadWholeFile(serverLogPath));
+    EXPECT_EQ(started[0], "command line: \"" + install + "\\zandrel-server.exe\"");
+    EXPECT_EQ(started[1], "show state: " + std::to_string(SW_HIDE));
 
     // The start-up window: its client area, Picture1 and the image.
     const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
@@ -345,6 +354,104 @@ TEST_F(LauncherE2E, WithServerShowsTheImageThenOpensThePageTwiceAndLivesInTheTra
     const std::vector<std::string> serverLog = SplitLines(ReadWholeFile(install + "\\zandrel-server.log"));
     ASSERT_FALSE(serverLog.empty());
     EXPECT_EQ(serverLog.back(), "WM_CLOSE received: ending");
+}
+
+// The image as it should look at `scale`: each screen pixel sampled bilinearly from the bitmap.
+std::uint32_t ScaledImagePixel(const std::vector<std::uint32_t>& image, int width, int height, double scale,
+                               int x, int y) {
+    const double sourceX = std::clamp((x + 0.5) / scale - 0.5, 0.0, width - 1.0);
+    const double sourceY = std::clamp((y + 0.5) / scale - 0.5, 0.0, height - 1.0);
+    const int x0 = static_cast<int>(sourceX);
+    const int y0 = static_cast<int>(sourceY);
+    const int x1 = std::min(x0 + 1, width - 1);
+    const int y1 = std::min(y0 + 1, height - 1);
+    const double fx = sourceX - x0;
+    const double fy = sourceY - y0;
+    std::uint32_t pixel = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const auto channel = [&](int px, int py) {
+            return static_cast<double>((image[static_cast<size_t>(py) * width + px] >> shift) & 0xFF);
+        };
+        const double top = channel(x0, y0) * (1 - fx) + channel(x1, y0) * fx;
+        const double bottom = channel(x0, y1) * (1 - fx) + channel(x1, y1) * fx;
+        pixel |= static_cast<std::uint32_t>(std::lround(top * (1 - fy) + bottom * fy)) << shift;
+    }
+    return pixel;
+}
+
+bool NearlyEqual(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
+            tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Run by launcher_e2e_dpi144 in a copy of the prefix whose screen has 144 DPI (150%), with
+// ZANDREL_TEST_DPI=144; skipped in the shared prefix, which stays at 96.
+TEST_F(LauncherE2E, AtOneHundredFiftyPercentTheStartUpWindowKeepsItsSizeInTwips) {
+    const char* wanted = std::getenv("ZANDREL_TEST_DPI");
+    if (wanted == nullptr) {
+        GTEST_SKIP() << "runs as launcher_e2e_dpi144";
+    }
+    // Physical pixels on this side too.
+    ASSERT_TRUE(SetProcessDPIAware());
+    ASSERT_STREQ(wanted, "144");
+    ASSERT_EQ(ScreenDpi(), 144) << "the prefix is not at 144 DPI";
+
+    ScratchDir dir;
+    StartedProcess launcher = Launch(dir.Path(), true);
+    StartedProcess server = FindServer();
+    ASSERT_TRUE(server.Running());
+    const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
+    ASSERT_NE(form, nullptr);
+    RECT client{};
+    GetClientRect(form, &client);
+    EXPECT_NEAR(client.right, 777, 1);
+    EXPECT_NEAR(client.bottom, 320, 1);
+    const HWND picture = FindWindowExA(form, nullptr, kPictureClass, nullptr);
+    ASSERT_NE(picture, nullptr);
+    RECT box{};
+    GetWindowRect(picture, &box);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&box), 2);
+    EXPECT_NEAR(box.left, 24, 1);
+    EXPECT_NEAR(box.top, 12, 1);
+    EXPECT_NEAR(box.right - box.left, 746, 1);
+    EXPECT_NEAR(box.bottom - box.top, 290, 1);
+
+    // The image one and a half times its size, from the box's top-left corner, smoothly resampled.
+    std::this_thread::sleep_for(1s);  // let it paint
+    int imageWidth = 0;
+    int imageHeight = 0;
+    const std::vector<std::uint32_t> image = ReadBitmapFile(kSplashBitmap, imageWidth, imageHeight);
+    ASSERT_EQ(imageWidth, 504);
+    RECT shown{};
+    GetWindowRect(picture, &shown);
+    const int width = shown.right - shown.left;
+    const int height = shown.bottom - shown.top;
+    const std::vector<std::uint32_t> screen = CaptureScreen(shown);
+    int matching = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            matching += NearlyEqual(screen[static_cast<size_t>(y) * width + x],
+                                    ScaledImagePixel(image, imageWidth, imageHeight, 1.5, x, y), 48)
+                            ? 1
+                            : 0;
+        }
+    }
+    // About 98% match; the image unscaled, at 140% or three pixels off place stays below 91%.
+    EXPECT_GE(matching, width * height * 95 / 100) << "Picture1 does not show the image at 150%";
+    RECT frame{};
+    GetWindowRect(form, &frame);
+    WriteBitmapFile(kScreenshot.substr(0, kScreenshot.size() - 4) + "-144dpi.bmp", CaptureScreen(frame),
+                    frame.right - frame.left, frame.bottom - frame.top);
+
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(launcher.WaitForEnd(5000));
+    PostMessageA(FindWindowA(kServerClass, nullptr), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(server.WaitForEnd(10000));
 }
 
 TEST_F(LauncherE2E, ClosingTheStartUpWindowEndsTheLauncherAndLeavesTheServer) {
