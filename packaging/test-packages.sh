@@ -129,12 +129,14 @@ check "shortcut removed" test ! -e "$shortcut"
 [ -z "$(entries)" ] || fail "uninstall entry left: $(entries)"
 kept uninstall
 
-echo "== install into INSTALLDIR"
-check "install with INSTALLDIR" msiexec installdir.log /i "$(winpath "$newer")" 'INSTALLDIR=C:\Tools\Zandrel'
-check "Zandrel.exe in INSTALLDIR" test -f "$drive_c/Tools/Zandrel/Zandrel.exe"
-# The uninstall is not told the folder: the package remembers it.
+echo "== install into INSTALLDIR, upgrade and uninstall there"
+tools="$drive_c/Tools/Zandrel"
+check "install with INSTALLDIR" msiexec installdir.log /i "$(winpath "$msi")" 'INSTALLDIR=C:\Tools\Zandrel'
+# Neither the upgrade nor the uninstall is told the folder: the package remembers it.
+check "upgrade in INSTALLDIR" msiexec installdir-upgrade.log /i "$(winpath "$newer")"
+check "upgrade stays in INSTALLDIR" test -f "$tools/Zandrel.exe" -a ! -e "$dir/Zandrel.exe"
 check "uninstall from INSTALLDIR" msiexec installdir-x.log /x "$(winpath "$newer")"
-check "Zandrel.exe removed from INSTALLDIR" test ! -e "$drive_c/Tools/Zandrel/Zandrel.exe"
+check "Zandrel.exe removed from INSTALLDIR" test ! -e "$tools/Zandrel.exe"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures; installer logs in $work"
