@@ -44,7 +44,7 @@ newer=$work/Zandrel-$newer_version-win64.msi
 cmake "${build_msi_defines[@]}" -DVERSION="$newer_version" -DOUTPUT="$newer" -P "$build_msi_script" >/dev/null ||
   { echo "FAIL: building $newer_version"; exit 1; }
 
-# shellcheck source=../scripts/wine-env.sh
+# shellcheck source=scripts/wine-env.sh
 source "$here/../scripts/wine-env.sh" "$build"
 export WINEPREFIX=$work/wineprefix
 trap 'wineserver -k 2>/dev/null' EXIT
@@ -95,6 +95,8 @@ kept() { # the administrator's settings and the results outlive every step
 echo "== install $version"
 check "install $version" msiexec install.log /i "$(winpath "$msi")"
 installed "$version"
+# The launcher starts the server beside it: the shortcut starts it in its folder.
+strings -e l "$shortcut" | grep -qxF "C:\\Program Files\\Zandrel\\" || fail "shortcut's working directory"
 
 echo "== both probes from the installed folder"
 for exe in Siftwell.exe Gaugewell.exe; do
