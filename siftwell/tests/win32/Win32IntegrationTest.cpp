@@ -31,6 +31,32 @@ constexpr DWORD kOnlyInSecondFile = 0x8FFF0014;
 const std::string kMessagesDll = BuildPathToWindows(SIFTWELL_TEST_MESSAGES_DLL);
 const std::string kSecondDll = BuildPathToWindows(SIFTWELL_SECOND_MESSAGES_DLL);
 
+// A log that keeps the documented contract and changed after it was opened: every read fails with
+// 1503, but a read given no buffer fails as a wrong parameter instead.
+BOOL WINAPI ChangedLogRead(HANDLE, DWORD, DWORD, LPVOID buffer, DWORD size, DWORD* read, DWORD*) {
+    *read = 0;
+    SetLastError(buffer == nullptr || size == 0 ? ERROR_INVALID_PARAMETER : ERROR_EVENTLOG_FILE_CHANGED);
+    return FALSE;
+}
+
+// The ANSI expansion as documented: it needs room for one character more than the count it returns,
+// and here the environment grows between the call that asks for the size and the next one.
+int growingExpandCalls = 0;
+DWORD WINAPI GrowingExpand(LPCSTR, LPSTR buffer, DWORD size) {
+    const std::string expanded = ++growingExpandCalls == 1 ? "C:\\x" : "C:\\windows\\longer.dll";
+    const DWORD count = static_cast<DWORD>(expanded.size() + 1);
+    if (buffer == nullptr || size < count + 1) {
+        return count;
+    }
+    std::memcpy(buffer, expanded.c_str(), count);
+    return count;
+}
+
+DWORD WINAPI FailingExpand(LPCSTR, LPSTR, DWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+}
+
 // A record as the event log service hands it out, laid out with the system's own structure.
 std::vector<unsigned char> WindowsRecord(WORD type, DWORD eventId, DWORD timeGenerated,
                                          const std::string& source, const std::vector<std::string>& strings) {
@@ -133,6 +159,8 @@ TEST_F(RealPlatform, RecordsThroughTheRealPass) {
         WindowsRecord(kError, 7, kMarch14At092653, "Disk", {}),
         WindowsRecord(kError, 7, 1142312400, "Disk", {"H:", "midnight"}),
         WindowsRecord(kError, 7, 4000000000u, "Disk", {"I:", "2096"}),
+        WindowsRecord(kError, 14, kMarch14At092653, "Disk", {"5", "J:", "L:"}),
+        WindowsRecord(kError, 15, kMarch14At092653, "Disk", {"K:"}),
     };
     const std::string head = "Error event on (LOCALHOST) at 3/14/2006 4:26:53 AM (GMT-5) - Source: ";
     const std::string expected =
@@ -150,7 +178,9 @@ TEST_F(RealPlatform, RecordsThroughTheRealPass) {
         "at midnight. \r\n"
         "Error event on (LOCALHOST) at 10/2/2096 2:06:40 AM (GMT-5) - Source: \"Disk\".  Event: The disk I: "
         "has a "
-        "bad block at 2096. \r\n";
+        "bad block at 2096. \r\n" +
+        // A precision taken from the arguments misreads the table, past its end for %99: raw strings.
+        head + "\"Disk\".  Event: 5\0J:\0L:\0\r\n"s + head + "\"Disk\".  Event: K:\0\r\n"s;
     EXPECT_EQ(RunPass(records, "-5"), expected);
 }
 
@@ -198,6 +228,24 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
               "SIFTWELL ERROR: Could not open System event log on HostA.\r\n                    1722: " +
                   errors_.SystemErrorText(1722) + "\r\n");
     EXPECT_NE(errors_.SystemErrorText(1722), "");
+}
+
+TEST_F(RealPlatform, ReadOfAChangedLogReportsTheSystemsNumber) {
+    Win32EventSource events(&ChangedLogRead);
+    CallStatus status;
+    const auto log = events.Open("", "System", status);
+    ASSERT_TRUE(log);
+    std::vector<unsigned char> record;
+    const CallStatus read = log->ReadNextRecord(record);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.error, ERROR_EVENTLOG_FILE_CHANGED);
+}
+
+TEST(Win32MessageCatalogue, ExpansionHasItsExtraCharacterAndItsFailureIsNoName) {
+    EXPECT_EQ(Win32MessageCatalogue(&GrowingExpand).ExpandEnvironment("%Dir%\\longer.dll"),
+              "C:\\windows\\longer.dll");
+    EXPECT_EQ(Win32MessageCatalogue(&FailingExpand).ExpandEnvironment("%Dir%"), std::nullopt);
+    EXPECT_EQ(Win32MessageCatalogue().ExpandEnvironment("%SystemRoot%\\x.dll"), "C:\\windows\\x.dll");
 }
 
 TEST_F(RealPlatform, NetworkSessionWithoutNetwork) {
