@@ -2,6 +2,8 @@
 // test event source into the real pass, with the real registry, message files, date text, system
 // error texts and event.log.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 
 #include "Adapters.h"
 #include "CaptureContext.h"
+#include "ExecutableDirectory.h"
 #include "Fakes.h"
 #include "Module1.h"
 #include "ProgramRun.h"
@@ -30,6 +33,7 @@ constexpr std::uint32_t kMarch14At092653 = 1142328413;
 constexpr DWORD kOnlyInSecondFile = 0x8FFF0014;
 const std::string kMessagesDll = BuildPathToWindows(SIFTWELL_TEST_MESSAGES_DLL);
 const std::string kSecondDll = BuildPathToWindows(SIFTWELL_SECOND_MESSAGES_DLL);
+const std::string kNetworkMessagesDll = BuildPathToWindows(SIFTWELL_NETWORK_MESSAGES_DLL);
 
 // A log that keeps the documented contract and changed after it was opened: every read fails with
 // 1503, but a read given no buffer fails as a wrong parameter instead.
@@ -55,6 +59,25 @@ DWORD WINAPI GrowingExpand(LPCSTR, LPSTR buffer, DWORD size) {
 DWORD WINAPI FailingExpand(LPCSTR, LPSTR, DWORD) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return 0;
+}
+
+// Whether some view in this process maps a file of that name (a module loaded as data is no module
+// the loader would name).
+bool MapsFileNamed(std::string_view name) {
+    MEMORY_BASIC_INFORMATION region;
+    for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        char path[MAX_PATH];
+        const DWORD length = region.State == MEM_COMMIT
+                                 ? GetMappedFileNameA(GetCurrentProcess(), region.BaseAddress, path, MAX_PATH)
+                                 : 0;
+        const std::string_view mapped(path, length);
+        if (mapped.size() > name.size() && mapped[mapped.size() - name.size() - 1] == '\\' &&
+            lstrcmpiA(mapped.substr(mapped.size() - name.size()).data(), std::string(name).c_str()) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // A record as the event log service hands it out, laid out with the system's own structure.
@@ -246,6 +269,26 @@ TEST(Win32MessageCatalogue, ExpansionHasItsExtraCharacterAndItsFailureIsNoName) 
               "C:\\windows\\longer.dll");
     EXPECT_EQ(Win32MessageCatalogue(&FailingExpand).ExpandEnvironment("%Dir%"), std::nullopt);
     EXPECT_EQ(Win32MessageCatalogue().ExpandEnvironment("%SystemRoot%\\x.dll"), "C:\\windows\\x.dll");
+}
+
+TEST_F(RealPlatform, NetworkManagementTextsFromTheNetworkMessageModule) {
+    // Wine has no netmsg.dll: the tests' own goes beside this executable, where the loader looks first.
+    const std::string beside = ExecutableDirectory() + "\\netmsg.dll";
+    ASSERT_TRUE(CopyFileA(kNetworkMessagesDll.c_str(), beside.c_str(), FALSE));
+    {
+        const UniqueModule loaded(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(MapsFileNamed("netmsg.dll")) << "the check below would see no module at all";
+    }
+    ASSERT_FALSE(MapsFileNamed("netmsg.dll"));
+    EXPECT_EQ(NetErrorText(network_, 2100), "ERROR: 2100 - Module text 2100.\r\n");
+    EXPECT_EQ(NetErrorText(network_, 2999), "ERROR: 2999 - Module text 2999.\r\n");
+    EXPECT_EQ(NetErrorText(network_, 2099), "ERROR: 2099 - " + errors_.SystemErrorText(2099));
+    EXPECT_EQ(NetErrorText(network_, 3000), "ERROR: 3000 - " + errors_.SystemErrorText(3000));
+    // A number of the range that the module lacks still finds the system's text.
+    EXPECT_NE(errors_.SystemErrorText(2250), "");
+    EXPECT_EQ(NetErrorText(network_, 2250), "ERROR: 2250 - " + errors_.SystemErrorText(2250));
+    EXPECT_FALSE(MapsFileNamed("netmsg.dll")) << "the module is released after each lookup";
+    EXPECT_TRUE(DeleteFileA(beside.c_str())) << GetLastError();
 }
 
 TEST_F(RealPlatform, NetworkSessionWithoutNetwork) {
