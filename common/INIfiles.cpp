@@ -12,28 +12,36 @@ bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
 }
 
+// One field as read. A quoted field that meets the end of the file before its closing quote is
+// incomplete: it can still be compared, but no value can be built from it.
+struct Field {
+    std::string_view text;
+    bool complete = true;
+};
+
 // Hands out the fields of a settings file one by one.
 class FieldReader {
   public:
     explicit FieldReader(std::string_view text) : text_(text) {}
 
     // The next field, or nothing at the end of the file.
-    std::optional<std::string_view> Next() {
+    std::optional<Field> Next() {
         if (pos_ >= text_.size()) {
             return std::nullopt;
         }
         while (pos_ < text_.size() && text_[pos_] == ' ') {
             ++pos_;
         }
-        std::string_view field;
+        Field field;
         if (pos_ < text_.size() && text_[pos_] == '"') {
             // A quoted field runs to the next quote, line ends and commas included; whatever
             // follows the closing quote up to the field's end is dropped.
             const size_t start = pos_ + 1;
             const size_t close = text_.find('"', start);
-            const size_t end = close == std::string_view::npos ? text_.size() : close;
-            field = text_.substr(start, end - start);
-            pos_ = close == std::string_view::npos ? text_.size() : close + 1;
+            field.complete = close != std::string_view::npos;
+            const size_t end = field.complete ? close : text_.size();
+            field.text = text_.substr(start, end - start);
+            pos_ = field.complete ? close + 1 : text_.size();
             while (pos_ < text_.size() && text_[pos_] != ',' && !IsLineEnd(text_[pos_])) {
                 ++pos_;
             }
@@ -42,7 +50,7 @@ class FieldReader {
             while (pos_ < text_.size() && text_[pos_] != ',' && !IsLineEnd(text_[pos_])) {
                 ++pos_;
             }
-            field = text_.substr(start, pos_ - start);
+            field.text = text_.substr(start, pos_ - start);
         }
         SkipDelimiter();
         return field;
@@ -108,14 +116,19 @@ std::string FindIniValue(std::string_view fileText, std::string_view section, st
         if (!field) {
             return std::string(kNotFound);
         }
-        if (IsHeader(*field, section)) {
+        if (IsHeader(field->text, section)) {
             break;
         }
     }
     // The key search runs on through any later sections, to the end of the file.
     while (const auto field = fields.Next()) {
-        const std::string_view trimmed = TrimSpaces(*field);
+        const std::string_view trimmed = TrimSpaces(field->text);
         if (trimmed.size() >= key.size() && FoldedEquals(trimmed.substr(0, key.size()), key)) {
+            // A setting cut off by the end of the file has no value: taking the rest of the file
+            // would hand out a password or host name that was never closed.
+            if (!field->complete) {
+                return std::string();
+            }
             // Whatever single character follows the key is its separator.
             return trimmed.size() <= key.size() + 1 ? std::string()
                                                     : std::string(trimmed.substr(key.size() + 1));

@@ -108,10 +108,14 @@ std::optional<double> ParseCount(const std::optional<std::string>& text) {
         return std::nullopt;
     }
     const std::string_view digits = TrimBlanks(*text);
+    // Digits only: a sign, a fraction, an exponent, "inf" or "nan" is no count the service gives, and
+    // taking one would let an exponent or an infinity into the result file.
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
     double value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
-        !std::isfinite(value) || value < 0 || value > kLargestCount) {
+    if (error != std::errc() || end != digits.data() + digits.size() || value > kLargestCount) {
         return std::nullopt;
     }
     return value;

@@ -26,8 +26,9 @@ inline constexpr std::int32_t kReturnImmediately = 16;
 // Bytes as a grouped whole number with a unit picked by powers of ten and divided by powers of 1024.
 std::string FormatSize(double bytes, std::string_view thousandsSeparator);
 
-// A 64-bit count as the service delivers it (decimal text) as a number; nothing when the text is
-// absent, not a number, negative or beyond 64 bits.
+// A 64-bit count as the service delivers it (decimal digits, blanks around them allowed) as a number;
+// nothing when the text is absent, empty, anything but digits ("+5", "0.5", "1e3", "inf") or beyond
+// 64 bits.
 std::optional<double> ParseCount(const std::optional<std::string>& text);
 
 // Appends one line to Gaugewell.log; false (and the loss noted) when it could not be written.

@@ -50,8 +50,12 @@ class MessageCatalogue {
     // source's key cannot be opened.
     virtual std::optional<std::string> MessageFileValue(const std::string& logName,
                                                         const std::string& sourceName) = 0;
-    virtual std::string ExpandEnvironment(const std::string& text) = 0;
-    // The formatted message from `messageFile` (or, failing that, the system table), or nothing.
+    // The text with its environment references expanded; nothing when the expansion fails.
+    virtual std::optional<std::string> ExpandEnvironment(const std::string& text) = 0;
+    // The formatted message from `messageFile` (or, failing that, the system table), or nothing. An
+    // empty name loads no file. A message whose inserts would make the system read anything but its
+    // own insertion string (a width or precision taken from the arguments, a number, a wide string)
+    // is not formatted.
     virtual std::optional<std::string> FormatEventMessage(const std::string& messageFile,
                                                           std::uint32_t eventId, const MessageArgs& args) = 0;
 };

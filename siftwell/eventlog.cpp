@@ -38,6 +38,26 @@ constexpr auto kUnfilledInsertTexts = [] {
     return texts;
 }();
 
+// The printf form of one insert: flags, width and precision as digits only, then s or hs.
+bool IsNarrowStringFormat(std::string_view format) {
+    std::size_t i = 0;
+    while (i < format.size() && std::string_view("-+ #0").find(format[i]) != std::string_view::npos) {
+        ++i;
+    }
+    const auto skipDigits = [&] {
+        while (i < format.size() && format[i] >= '0' && format[i] <= '9') {
+            ++i;
+        }
+    };
+    skipDigits();
+    if (i < format.size() && format[i] == '.') {
+        ++i;
+        skipDigits();
+    }
+    const std::string_view conversion = format.substr(i);
+    return conversion == "s" || conversion == "hs";
+}
+
 // Days from 1970-01-01 to a civil date and back (proleptic Gregorian calendar).
 CivilTime CivilFromDays(std::int64_t days) {
     days += 719468;
@@ -115,13 +135,43 @@ std::array<const char*, kInsertTableSize> InsertTable(const MessageArgs& args) {
     return table;
 }
 
+bool HasUnsafeInsert(std::string_view messageTemplate) {
+    const std::string_view text = messageTemplate;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '%') {
+            continue;
+        }
+        if (text[i + 1] < '1' || text[i + 1] > '9') {
+            ++i;  // an escape such as %% or %n
+            continue;
+        }
+        std::size_t next = i + 2;
+        if (next < text.size() && text[next] >= '0' && text[next] <= '9') {
+            ++next;
+        }
+        if (next >= text.size() || text[next] != '!') {
+            i = next - 1;  // a plain insert: its own string
+            continue;
+        }
+        const std::size_t close = text.find('!', next + 1);
+        if (close == std::string_view::npos ||
+            !IsNarrowStringFormat(text.substr(next + 1, close - next - 1))) {
+            return true;
+        }
+        i = close;
+    }
+    return false;
+}
+
 bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std::string& sourceName,
                    std::string& messageText, const std::string& logName) {
     const std::optional<std::string> value = catalogue.MessageFileValue(logName, sourceName);
     if (!value) {
         return false;
     }
-    std::string messageFile = catalogue.ExpandEnvironment(*value);
+    // A value that cannot be expanded names no file that could be loaded: the system's own table is
+    // then the only place the message can come from.
+    std::string messageFile = catalogue.ExpandEnvironment(*value).value_or(std::string());
     // Only the first file of a list is searched.
     if (const std::size_t semicolon = messageFile.find(';'); semicolon != std::string::npos) {
         messageFile.resize(semicolon);

@@ -44,6 +44,12 @@ MessageArgs FillMessageArgs(std::span<const std::string_view> parts);
 inline constexpr std::size_t kInsertTableSize = 99;
 std::array<const char*, kInsertTableSize> InsertTable(const MessageArgs& args);
 
+// True when an insert of the message, %1 to %99 followed by a printf form between "!" marks, would
+// take anything but its own entry of the argument table as a narrow string: a "*" width or precision
+// reads further entries (past the table for the last ones), a number or a wide string misreads the
+// string's pointer. A template with such an insert is not formatted; escapes (%%, %n, %!) are no inserts.
+bool HasUnsafeInsert(std::string_view messageTemplate);
+
 // False when the source's registry key cannot be opened; `messageText` (the strings block on entry)
 // is replaced by the formatted message when there is one.
 bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std::string& sourceName,

@@ -60,7 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"QuotedFieldKeepsCommas", kHeader + "\"Server=HostA,HostB\"\r\n", "Server", "HostA,HostB"},
         IniCase{"QuotedFieldSpansLines", kHeader + "\"Password=a\r\nb\"\r\n", "Password", "a\r\nb"},
         IniCase{"TextAfterClosingQuoteDropped", kHeader + "\"Server=A\"junk,x\r\n", "Server", "A"},
-        IniCase{"UnbalancedQuoteRunsToEnd", kHeader + "\"Server=A,B\r\nC", "Server", "A,B\r\nC"},
+        // A quoted field still open at the end of the file cannot be built: its value stays empty.
+        IniCase{"UnbalancedQuoteRunsToEnd", kHeader + "\"Server=A,B\r\nC", "Server", ""},
+        IniCase{"UnclosedQuoteOnLastLine", kHeader + "Server=HostA\r\n\"Password=abc", "Password", ""},
+        IniCase{"UnclosedQuoteOfAnotherKey", kHeader + "\"Password=abc", "Server", "NOTFOUND"},
+        IniCase{"KeyBeforeUnclosedQuote", kHeader + "Server=HostA\r\n\"Password=abc", "Server", "HostA"},
         IniCase{"NoLineEndAtAll", "[event.conf],Server=HostA", "Server", "HostA"},
         IniCase{"LoneLineFeeds", "[event.conf]\nServer=HostA\n", "Server", "HostA"},
         IniCase{"LoneCarriageReturns", "[event.conf]\rServer=HostA\r", "Server", "HostA"},

@@ -104,6 +104,12 @@ TEST(ParseCount, AcceptsOnlyWholeDecimalCounts) {
         {"1e400", std::nullopt},
         {"inf", std::nullopt},
         {"nan", std::nullopt},
+        // Nothing but whole decimal digits is a count.
+        {"0.5", std::nullopt},
+        {"1e-300", std::nullopt},
+        {"1e3", std::nullopt},
+        {"+5", std::nullopt},
+        {"1 000", std::nullopt},
         {"99999999999999999999999", std::nullopt},
     };
     for (const auto& c : kCases) {
@@ -145,6 +151,9 @@ TEST(GetFreeMemory, ShowsTheFreeAmountAndItsShare) {
         // Without the free figure there is nothing true to show.
         {"", "4194304", "<Free memory not found>"},
         {"lots", "4194304", "<Free memory not found>"},
+        // Figures that are no whole decimal count never reach the file as an infinity or exponent.
+        {"1e-300", "4194304", "<Free memory not found>"},
+        {"1048576", "1e-310", "1,024 MB"},
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(MemoryText({{"FreePhysicalMemory", c.free}, {"TotalVisibleMemorySize", c.total}}), c.text)
@@ -190,6 +199,8 @@ TEST(GetFreeDiskSpace, ShowsWholeMegabytesAndTheFreeShare) {
         {"1000", "", "<Disk not found>"},
         {"1000", "0", "<Disk not found>"},
         {"x", "100", "<Disk not found>"},
+        {"1e18", "1e-300", "<Disk not found>"},
+        {"0.5", "100", "<Disk not found>"},
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(DiskText({{{"FreeSpace", c.free}, {"Size", c.size}}}), c.text)

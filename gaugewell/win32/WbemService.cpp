@@ -174,8 +174,10 @@ ServiceResult<ManagementConnection> WbemService::Connect(std::string_view server
 
 std::string WindowsLocale::ThousandsSeparator() {
     char separator[8] = {};
+    // In the system's ANSI code page, the one the result file is written in, not the locale's own.
     // No answer leaves the digits ungrouped rather than guessing a separator.
-    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, sizeof separator) == 0) {
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND | LOCALE_USE_CP_ACP, separator,
+                       sizeof separator) == 0) {
         return {};
     }
     return separator;

@@ -450,6 +450,11 @@ TEST(CaptureRun, MessageExpansionRows) {
          {{{"System", "Disk"}, "none.dll"}},
          "Stack overflow. ",
          "none.dll"},
+        {"value that cannot be expanded: no file, the system table only",
+         {.eventId = 1001, .sourceName = "Disk"},
+         {{{"System", "Disk"}, "%Broken%\\disk.dll"}},
+         "Stack overflow. ",
+         ""},
         {"identifier with its high bits",
          {.eventId = 0xC0FF0007, .sourceName = "Disk", .strings = {"C:"}},
          {{{"System", "Disk"}, "disk.dll"}},
@@ -471,6 +476,7 @@ TEST(CaptureRun, MessageExpansionRows) {
         FakePlatform fakes;
         fakes.messages.registrations = c.registrations;
         fakes.messages.environment = {{"%SystemRoot%", "C:\\Windows"}};
+        fakes.messages.unexpandable = {"%Broken%\\disk.dll"};
         fakes.messages.messages = {{{"disk.dll", 7}, "Disk %1 failed."},
                                    {{"second.dll", 8}, "Only in the second file: %1"},
                                    {{"C:\\Windows\\disk.dll", 7}, "On %1 at %2.%n"},

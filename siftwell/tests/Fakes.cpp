@@ -95,7 +95,10 @@ std::optional<std::string> FakeCatalogue::MessageFileValue(const std::string& lo
     return found->second;
 }
 
-std::string FakeCatalogue::ExpandEnvironment(const std::string& text) {
+std::optional<std::string> FakeCatalogue::ExpandEnvironment(const std::string& text) {
+    if (unexpandable.contains(text)) {
+        return std::nullopt;
+    }
     std::string expanded = text;
     for (const auto& [name, value] : environment) {
         for (std::size_t at = expanded.find(name); at != std::string::npos; at = expanded.find(name, at)) {
@@ -111,13 +114,16 @@ std::optional<std::string> FakeCatalogue::FormatEventMessage(const std::string& 
     formattedFiles.push_back(messageFile);
     formattedIds.push_back(eventId);
     formattedArgs.push_back(args);
+    const std::string* pattern = nullptr;
     if (const auto found = messages.find({messageFile, eventId}); found != messages.end()) {
-        return FormatInserts(found->second, args);
+        pattern = &found->second;
+    } else if (const auto system = systemMessages.find(eventId); system != systemMessages.end()) {
+        pattern = &system->second;
     }
-    if (const auto found = systemMessages.find(eventId); found != systemMessages.end()) {
-        return FormatInserts(found->second, args);
+    if (pattern == nullptr || HasUnsafeInsert(*pattern)) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return FormatInserts(*pattern, args);
 }
 
 std::int32_t FakeNetwork::AddConnection(const std::string& remoteName, const std::string& userName,

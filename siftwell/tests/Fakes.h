@@ -40,6 +40,7 @@ class FakeCatalogue : public MessageCatalogue {
     std::map<std::string, std::string> environment;                            // "%Name%" -> text
     std::map<std::pair<std::string, std::uint32_t>, std::string> messages;     // (file, id) -> pattern
     std::map<std::uint32_t, std::string> systemMessages;                       // id -> pattern
+    std::set<std::string> unexpandable;  // values whose environment expansion fails
 
     std::vector<std::string> formattedFiles;
     std::vector<std::uint32_t> formattedIds;
@@ -47,7 +48,7 @@ class FakeCatalogue : public MessageCatalogue {
 
     std::optional<std::string> MessageFileValue(const std::string& logName,
                                                 const std::string& sourceName) override;
-    std::string ExpandEnvironment(const std::string& text) override;
+    std::optional<std::string> ExpandEnvironment(const std::string& text) override;
     std::optional<std::string> FormatEventMessage(const std::string& messageFile, std::uint32_t eventId,
                                                   const MessageArgs& args) override;
 };

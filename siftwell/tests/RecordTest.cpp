@@ -131,6 +131,30 @@ TEST(InsertTable, InsertsAboveTenShowTheirOwnReference) {
     EXPECT_EQ(FormatInserts("%1 %2 %10 %11 %42 %99", args), "first (null) (null) %11 %42 %99");
 }
 
+TEST(HasUnsafeInsert, OnlyInsertsThatReadTheirOwnStringArePlain) {
+    const std::pair<std::string_view, bool> cases[] = {
+        {"The disk %1 has a bad block at %2.%n", false},
+        {"%1!s! %2!-20s! %3!.5s! %4!08.3hs! %99!s!", false},
+        {"100%% sure%! %n%r%t%0", false},
+        {"%%1!*s! is text", false},
+        {"%1!*s!", true},
+        {"%1!*.*s!", true},
+        {"%2!.*s!", true},
+        {"%99!*s!", true},
+        {"%1!d!", true},
+        {"%1!S!", true},
+        {"%1!ls!", true},
+        {"%1!s", true},  // no closing mark: not taken as plain
+        {"%1!!", true},
+        {"", false},
+        {"%", false},
+        {"%1", false},
+    };
+    for (const auto& [text, unsafe] : cases) {
+        EXPECT_EQ(HasUnsafeInsert(text), unsafe) << text;
+    }
+}
+
 TEST(ReplaceLineBreaks, OnlyPairsBecomeOneBlank) {
     const std::pair<std::string, std::string> cases[] = {
         {"a\r\nb\r\n", "a b "},

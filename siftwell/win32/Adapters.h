@@ -1,28 +1,44 @@
 // The platform ports of the probe, implemented with the Windows calls (ANSI forms) and nothing else.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "Ports.h"
 
 namespace zandrel::siftwell {
 
+// The two calls whose answers Wine cannot be made to give (a log that fails a read with a chosen
+// error, an expansion that needs its documented extra character) can be replaced in tests.
+using ReadEventLogCall = decltype(&ReadEventLogA);
+using ExpandEnvironmentCall = decltype(&ExpandEnvironmentStringsA);
+
 // OpenEventLogA, GetNumberOfEventLogRecords, ReadEventLogA, CloseEventLog.
 class Win32EventSource : public EventSource {
   public:
+    explicit Win32EventSource(ReadEventLogCall readEventLog = &ReadEventLogA) : readEventLog_(readEventLog) {}
     std::unique_ptr<EventLogReader> Open(const std::string& serverName, const std::string& logName,
                                          CallStatus& status) override;
+
+  private:
+    ReadEventLogCall readEventLog_;
 };
 
 // The registry's event source registrations, ExpandEnvironmentStringsA, and FormatMessageA over a
 // message file loaded as data.
 class Win32MessageCatalogue : public MessageCatalogue {
   public:
+    explicit Win32MessageCatalogue(ExpandEnvironmentCall expand = &ExpandEnvironmentStringsA)
+        : expand_(expand) {}
     std::optional<std::string> MessageFileValue(const std::string& logName,
                                                 const std::string& sourceName) override;
-    std::string ExpandEnvironment(const std::string& text) override;
+    std::optional<std::string> ExpandEnvironment(const std::string& text) override;
     std::optional<std::string> FormatEventMessage(const std::string& messageFile, std::uint32_t eventId,
                                                   const MessageArgs& args) override;
+
+  private:
+    ExpandEnvironmentCall expand_;
 };
 
 // WNetAddConnection2A, WNetCancelConnection2A, and the network error texts.

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <new>
+#include <stdexcept>
 
 #include "Adapters.h"
 #include "UniqueHandle.h"
@@ -17,7 +18,7 @@ std::int32_t LastError(DWORD error) {
 
 class Win32EventLogReader : public EventLogReader {
   public:
-    explicit Win32EventLogReader(HANDLE log) : log_(log) {}
+    Win32EventLogReader(HANDLE log, ReadEventLogCall readEventLog) : log_(log), readEventLog_(readEventLog) {}
 
     CallStatus CountRecords(std::uint32_t& count) override {
         DWORD records = 0;
@@ -33,15 +34,21 @@ class Win32EventLogReader : public EventLogReader {
         unsigned char probe[1];
         DWORD read = 0;
         DWORD needed = 0;
-        ReadEventLogA(log_.get(), kReadFlags, 0, probe, sizeof probe, &read, &needed);
+        readEventLog_(log_.get(), kReadFlags, 0, probe, sizeof probe, &read, &needed);
 
+        // A probe that failed for another reason (end of the log, log changed, host gone) tells no
+        // length; the read still gets a real buffer, so that its error is the system's own.
+        const DWORD size = needed > sizeof probe ? needed : sizeof probe;
         try {
-            record.resize(needed);
+            record.resize(size);
         } catch (const std::bad_alloc&) {
             // A length no memory can hold: the record is unreadable like any other.
             return CallStatus::Failed(ERROR_NOT_ENOUGH_MEMORY);
+        } catch (const std::length_error&) {
+            // The same where the length is beyond what a vector can address (a 32-bit build).
+            return CallStatus::Failed(ERROR_NOT_ENOUGH_MEMORY);
         }
-        if (!ReadEventLogA(log_.get(), kReadFlags, 0, record.data(), needed, &read, &needed)) {
+        if (!readEventLog_(log_.get(), kReadFlags, 0, record.data(), size, &read, &needed)) {
             return CallStatus::Failed(LastError(GetLastError()));
         }
         record.resize(read < record.size() ? read : record.size());
@@ -50,6 +57,7 @@ class Win32EventLogReader : public EventLogReader {
 
   private:
     UniqueEventLog log_;
+    ReadEventLogCall readEventLog_;
 };
 
 }  // namespace
@@ -62,7 +70,7 @@ std::unique_ptr<EventLogReader> Win32EventSource::Open(const std::string& server
         return nullptr;
     }
     status = CallStatus::Success();
-    return std::make_unique<Win32EventLogReader>(log);
+    return std::make_unique<Win32EventLogReader>(log, readEventLog_);
 }
 
 }  // namespace zandrel::siftwell

@@ -14,6 +14,21 @@ constexpr char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\
 constexpr DWORD kFormatFlags =
     FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY;
 constexpr DWORD kMessageBufferSize = 1023;
+constexpr int kExpandAttempts = 3;
+
+using UniqueLocalMemory = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
+
+// The message as it stands in the table, inserts untouched; nothing when there is no such message.
+std::optional<std::string> MessageTemplate(HMODULE module, std::uint32_t eventId) {
+    UniqueLocalMemory text;
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                        module, eventId, 0, reinterpret_cast<LPSTR>(text.put()), 0, nullptr);
+    if (length == 0 || !text) {
+        return std::nullopt;
+    }
+    return std::string(static_cast<const char*>(text.get()), length);
+}
 
 }  // namespace
 
@@ -42,17 +57,20 @@ std::optional<std::string> Win32MessageCatalogue::MessageFileValue(const std::st
     return std::string(data.data(), strnlen(data.data(), read < size ? read : size));
 }
 
-std::string Win32MessageCatalogue::ExpandEnvironment(const std::string& text) {
-    const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
-    if (needed == 0) {
-        return std::string();
+std::optional<std::string> Win32MessageCatalogue::ExpandEnvironment(const std::string& text) {
+    // The ANSI form needs room for one character more than the count it reports; a count that does
+    // not leave that room (the environment grew in between) asks for a larger buffer.
+    std::vector<char> expanded;
+    DWORD count = expand_(text.c_str(), nullptr, 0);
+    for (int attempt = 0; attempt < kExpandAttempts && count != 0; ++attempt) {
+        expanded.assign(static_cast<std::size_t>(count) + 1, '\0');
+        const DWORD size = static_cast<DWORD>(expanded.size());
+        count = expand_(text.c_str(), expanded.data(), size);
+        if (count != 0 && count < size) {
+            return std::string(expanded.data(), strnlen(expanded.data(), size));
+        }
     }
-    std::vector<char> expanded(needed);
-    const DWORD written = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), needed);
-    if (written == 0 || written > needed) {
-        return std::string();
-    }
-    return std::string(expanded.data(), strnlen(expanded.data(), needed));
+    return std::nullopt;
 }
 
 std::optional<std::string> Win32MessageCatalogue::FormatEventMessage(const std::string& messageFile,
@@ -60,7 +78,15 @@ std::optional<std::string> Win32MessageCatalogue::FormatEventMessage(const std::
                                                                      const MessageArgs& args) {
     // A file that cannot be loaded leaves a null module: the system then searches this executable
     // and its own table.
-    const UniqueModule module(LoadLibraryExA(messageFile.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const UniqueModule module(messageFile.empty()
+                                  ? nullptr
+                                  : LoadLibraryExA(messageFile.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    // Inserts that take their width or precision from the arguments read entries beyond their own,
+    // past the table for the last ones: such a message is looked at before it is formatted.
+    const std::optional<std::string> messageTemplate = MessageTemplate(module.get(), eventId);
+    if (!messageTemplate || HasUnsafeInsert(*messageTemplate)) {
+        return std::nullopt;
+    }
     const auto table = InsertTable(args);
     DWORD_PTR arguments[kInsertTableSize];
     for (std::size_t i = 0; i < kInsertTableSize; ++i) {

@@ -2,6 +2,8 @@
 // test event source into the real pass, with the real registry, message files, date text, system
 // error texts and event.log.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 
 #include "Adapters.h"
 #include "CaptureContext.h"
+#include "ExecutableDirectory.h"
 #include "Fakes.h"
 #include "Module1.h"
 #include "ProgramRun.h"
@@ -30,6 +33,52 @@ constexpr std::uint32_t kMarch14At092653 = 1142328413;
 constexpr DWORD kOnlyInSecondFile = 0x8FFF0014;
 const std::string kMessagesDll = BuildPathToWindows(SIFTWELL_TEST_MESSAGES_DLL);
 const std::string kSecondDll = BuildPathToWindows(SIFTWELL_SECOND_MESSAGES_DLL);
+const std::string kNetworkMessagesDll = BuildPathToWindows(SIFTWELL_NETWORK_MESSAGES_DLL);
+
+// A log that keeps the documented contract and changed after it was opened: every read fails with
+// 1503, but a read given no buffer fails as a wrong parameter instead.
+BOOL WINAPI ChangedLogRead(HANDLE, DWORD, DWORD, LPVOID buffer, DWORD size, DWORD* read, DWORD*) {
+    *read = 0;
+    SetLastError(buffer == nullptr || size == 0 ? ERROR_INVALID_PARAMETER : ERROR_EVENTLOG_FILE_CHANGED);
+    return FALSE;
+}
+
+// The ANSI expansion as documented: it needs room for one character more than the count it returns,
+// and here the environment grows between the call that asks for the size and the next one.
+int growingExpandCalls = 0;
+DWORD WINAPI GrowingExpand(LPCSTR, LPSTR buffer, DWORD size) {
+    const std::string expanded = ++growingExpandCalls == 1 ? "C:\\x" : "C:\\windows\\longer.dll";
+    const DWORD count = static_cast<DWORD>(expanded.size() + 1);
+    if (buffer == nullptr || size < count + 1) {
+        return count;
+    }
+    std::memcpy(buffer, expanded.c_str(), count);
+    return count;
+}
+
+DWORD WINAPI FailingExpand(LPCSTR, LPSTR, DWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+}
+
+// Whether some view in this process maps a file of that name (a module loaded as data is no module
+// the loader would name).
+bool MapsFileNamed(std::string_view name) {
+    MEMORY_BASIC_INFORMATION region;
+    for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        char path[MAX_PATH];
+        const DWORD length = region.State == MEM_COMMIT
+                                 ? GetMappedFileNameA(GetCurrentProcess(), region.BaseAddress, path, MAX_PATH)
+                                 : 0;
+        const std::string_view mapped(path, length);
+        if (mapped.size() > name.size() && mapped[mapped.size() - name.size() - 1] == '\\' &&
+            lstrcmpiA(mapped.substr(mapped.size() - name.size()).data(), std::string(name).c_str()) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // A record as the event log service hands it out, laid out with the system's own structure.
 std::vector<unsigned char> WindowsRecord(WORD type, DWORD eventId, DWORD timeGenerated,
@@ -133,6 +182,8 @@ TEST_F(RealPlatform, RecordsThroughTheRealPass) {
         WindowsRecord(kError, 7, kMarch14At092653, "Disk", {}),
         WindowsRecord(kError, 7, 1142312400, "Disk", {"H:", "midnight"}),
         WindowsRecord(kError, 7, 4000000000u, "Disk", {"I:", "2096"}),
+        WindowsRecord(kError, 14, kMarch14At092653, "Disk", {"5", "J:", "L:"}),
+        WindowsRecord(kError, 15, kMarch14At092653, "Disk", {"K:"}),
     };
     const std::string head = "Error event on (LOCALHOST) at 3/14/2006 4:26:53 AM (GMT-5) - Source: ";
     const std::string expected =
@@ -150,7 +201,9 @@ TEST_F(RealPlatform, RecordsThroughTheRealPass) {
         "at midnight. \r\n"
         "Error event on (LOCALHOST) at 10/2/2096 2:06:40 AM (GMT-5) - Source: \"Disk\".  Event: The disk I: "
         "has a "
-        "bad block at 2096. \r\n";
+        "bad block at 2096. \r\n" +
+        // A precision taken from the arguments misreads the table, past its end for %99: raw strings.
+        head + "\"Disk\".  Event: 5\0J:\0L:\0\r\n"s + head + "\"Disk\".  Event: K:\0\r\n"s;
     EXPECT_EQ(RunPass(records, "-5"), expected);
 }
 
@@ -198,6 +251,44 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
               "SIFTWELL ERROR: Could not open System event log on HostA.\r\n                    1722: " +
                   errors_.SystemErrorText(1722) + "\r\n");
     EXPECT_NE(errors_.SystemErrorText(1722), "");
+}
+
+TEST_F(RealPlatform, ReadOfAChangedLogReportsTheSystemsNumber) {
+    Win32EventSource events(&ChangedLogRead);
+    CallStatus status;
+    const auto log = events.Open("", "System", status);
+    ASSERT_TRUE(log);
+    std::vector<unsigned char> record;
+    const CallStatus read = log->ReadNextRecord(record);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.error, ERROR_EVENTLOG_FILE_CHANGED);
+}
+
+TEST(Win32MessageCatalogue, ExpansionHasItsExtraCharacterAndItsFailureIsNoName) {
+    EXPECT_EQ(Win32MessageCatalogue(&GrowingExpand).ExpandEnvironment("%Dir%\\longer.dll"),
+              "C:\\windows\\longer.dll");
+    EXPECT_EQ(Win32MessageCatalogue(&FailingExpand).ExpandEnvironment("%Dir%"), std::nullopt);
+    EXPECT_EQ(Win32MessageCatalogue().ExpandEnvironment("%SystemRoot%\\x.dll"), "C:\\windows\\x.dll");
+}
+
+TEST_F(RealPlatform, NetworkManagementTextsFromTheNetworkMessageModule) {
+    // Wine has no netmsg.dll: the tests' own goes beside this executable, where the loader looks first.
+    const std::string beside = ExecutableDirectory() + "\\netmsg.dll";
+    ASSERT_TRUE(CopyFileA(kNetworkMessagesDll.c_str(), beside.c_str(), FALSE));
+    {
+        const UniqueModule loaded(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(MapsFileNamed("netmsg.dll")) << "the check below would see no module at all";
+    }
+    ASSERT_FALSE(MapsFileNamed("netmsg.dll"));
+    EXPECT_EQ(NetErrorText(network_, 2100), "ERROR: 2100 - Module text 2100.\r\n");
+    EXPECT_EQ(NetErrorText(network_, 2999), "ERROR: 2999 - Module text 2999.\r\n");
+    EXPECT_EQ(NetErrorText(network_, 2099), "ERROR: 2099 - " + errors_.SystemErrorText(2099));
+    EXPECT_EQ(NetErrorText(network_, 3000), "ERROR: 3000 - " + errors_.SystemErrorText(3000));
+    // A number of the range that the module lacks still finds the system's text.
+    EXPECT_NE(errors_.SystemErrorText(2250), "");
+    EXPECT_EQ(NetErrorText(network_, 2250), "ERROR: 2250 - " + errors_.SystemErrorText(2250));
+    EXPECT_FALSE(MapsFileNamed("netmsg.dll")) << "the module is released after each lookup";
+    EXPECT_TRUE(DeleteFileA(beside.c_str())) << GetLastError();
 }
 
 TEST_F(RealPlatform, NetworkSessionWithoutNetwork) {
