@@ -6,6 +6,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,29 @@ std::string FindIniValue(std::string_view fileText, std::string_view section, st
 // file could not be opened: the probe must end at once without writing anything.
 [[nodiscard]] std::optional<std::string> ReadIniValue(std::string_view section, std::string_view key,
                                                       std::string_view fileName, std::string_view directory);
+
+// One key of a probe's settings and the field of its settings record that takes the value.
+template <typename Settings>
+struct SettingKey {
+    std::string_view key;
+    std::string Settings::*field;
+};
+
+// Reads each key in turn from `fileName` in `directory`, the section being the file's own name, one
+// ReadIniValue each, into its field (kNotFound when absent). Nothing when the file cannot be opened:
+// the keys after that are not read.
+template <typename Settings>
+[[nodiscard]] std::optional<Settings> ReadSettings(std::string_view fileName, std::string_view directory,
+                                                   std::span<const SettingKey<Settings>> keys) {
+    Settings settings{};
+    for (const SettingKey<Settings>& key : keys) {
+        std::optional<std::string> value = ReadIniValue(fileName, key.key, fileName, directory);
+        if (!value) {
+            return std::nullopt;
+        }
+        settings.*key.field = std::move(*value);
+    }
+    return settings;
+}
 
 }  // namespace zandrel

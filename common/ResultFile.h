@@ -7,20 +7,40 @@
 // of these files takes. Readers, other writers and a delete are never locked out.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "Failure.h"
+#include "Paths.h"
 
 namespace zandrel {
 
 // Appends `text` and CR LF to the file at `path`, creating it when absent. Bytes are written as they
-// are, NULs and line breaks included. False when the line could not be written whole: the file could
+// are, NULs and line breaks included. Failed when the line could not be written whole: the file could
 // not be opened, or the writers' lock not had, within a few seconds, or the write failed.
-[[nodiscard]] bool AppendResultLine(const std::string& path, std::string_view text);
+Status AppendResultLine(const std::string& path, std::string_view text);
 
-// Empties a result file for a fresh start: 0 when its old lines are gone (also when there was no
-// file), otherwise the system's error number. Every line that another run appends at the same time
-// lands either before the fresh start or whole after it.
-[[nodiscard]] std::int32_t ClearResultFile(const std::string& path);
+// Empties a result file for a fresh start: done when its old lines are gone (also when there was no
+// file). Every line that another run appends at the same time lands either before the fresh start
+// or whole after it.
+Status ClearResultFile(const std::string& path);
+
+// A probe's result file as its core sees it: one line appended at a time.
+class ResultFile {
+  public:
+    virtual ~ResultFile() = default;
+    virtual Status AppendLine(std::string_view text) = 0;
+};
+
+// The result file `fileName` beside the executable in `directory`.
+class ResultFileAt final : public ResultFile {
+  public:
+    ResultFileAt(std::string_view directory, std::string_view fileName)
+        : path_(JoinPath(directory, fileName)) {}
+    Status AppendLine(std::string_view text) override { return AppendResultLine(path_, text); }
+
+  private:
+    std::string path_;
+};
 
 }  // namespace zandrel

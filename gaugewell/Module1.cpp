@@ -122,7 +122,7 @@ std::optional<double> ParseCount(const std::optional<std::string>& text) {
 }
 
 bool WriteResult(ProbeContext& context, std::string_view text) {
-    if (AppendResultLine(context.resultPath, text)) {
+    if (AppendResultLine(context.resultPath, text).ok()) {
         return true;
     }
     context.lineLost = true;

@@ -17,7 +17,7 @@ class CaptureContext {
     // Appends one line. After the first line that cannot be written nothing more is tried: a log
     // with a hole in it would read as a complete report.
     void LogLine(std::string_view text) {
-        if (!logUnwritable_ && !platform_.log.AppendLine(text)) {
+        if (!logUnwritable_ && !platform_.log.AppendLine(text).ok()) {
             logUnwritable_ = true;
         }
     }

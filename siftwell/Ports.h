@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ResultFile.h"
+
 namespace zandrel::siftwell {
 
 // The outcome of one platform call: a failure carries the thread's last-error value, read on the
@@ -98,13 +100,6 @@ class DateText {
     virtual std::string FormatDate(const CivilTime& time) = 0;
 };
 
-class ResultLog {
-  public:
-    virtual ~ResultLog() = default;
-    // Appends the text and CR LF; false when the line could not be written.
-    virtual bool AppendLine(std::string_view text) = 0;
-};
-
 // The executable's directory as an ordinary file search sees it.
 class LogFiles {
   public:
@@ -121,7 +116,7 @@ struct Platform {
     NetworkSession& network;
     SystemErrors& errors;
     DateText& dates;
-    ResultLog& log;
+    ResultFile& log;
     LogFiles& files;
 };
 

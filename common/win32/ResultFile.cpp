@@ -88,31 +88,37 @@ class WritersLock {
     bool held_ = false;
 };
 
+Status LastError() {
+    return Status::Failed(static_cast<std::int32_t>(GetLastError()));
+}
+
 }  // namespace
 
-bool AppendResultLine(const std::string& path, std::string_view text) {
+Status AppendResultLine(const std::string& path, std::string_view text) {
     std::string line;
     line.reserve(text.size() + 2);
     line.append(text).append("\r\n");
     if (line.size() > MAXDWORD) {
-        return false;
+        return Status::Failed(ERROR_INVALID_PARAMETER);
     }
 
     const ULONGLONG deadline = GetTickCount64() + kWaitMs;
     const UniqueFile file = OpenForAppend(path, deadline);
     if (!file) {
-        return false;
+        return LastError();
     }
     const WritersLock lock(file.get(), deadline);
     if (!lock) {
-        return false;
+        return LastError();
     }
     DWORD written = 0;
-    return WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-           written == line.size();
+    if (!WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+        return LastError();
+    }
+    return written == line.size() ? Status() : Status::Failed(ERROR_DISK_FULL);
 }
 
-std::int32_t ClearResultFile(const std::string& path) {
+Status ClearResultFile(const std::string& path) {
     // Emptied, not deleted: a run that opened the file a moment ago and waits for the lock would
     // otherwise write its line into a file that is about to vanish (Wine even opens such a file
     // afresh). Under the writers' lock every line lands either before the fresh start or after it.
@@ -120,24 +126,23 @@ std::int32_t ClearResultFile(const std::string& path) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND ? 0 : static_cast<std::int32_t>(error);
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? Status() : LastError();
     }
     // Windows refuses to open a read-only file for writing; Wine run by root does not. The old lines
     // of a read-only log are kept either way.
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileInformationByHandle(file.get(), &info) &&
         (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return ERROR_ACCESS_DENIED;
+        return Status::Failed(ERROR_ACCESS_DENIED);
     }
     const WritersLock lock(file.get(), GetTickCount64() + kWaitMs);
     if (!lock) {
-        return static_cast<std::int32_t>(GetLastError());
+        return LastError();
     }
     if (!SetEndOfFile(file.get())) {  // a new handle stands at offset 0
-        return static_cast<std::int32_t>(GetLastError());
+        return LastError();
     }
-    return 0;
+    return Status();
 }
 
 }  // namespace zandrel

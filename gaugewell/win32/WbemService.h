@@ -2,7 +2,7 @@
 // objects it leads to), and the user's regional settings. The only code of the probe that touches COM.
 #pragma once
 
-#include "ComSupport.h"
+#include "Com.h"
 #include "ManagementService.h"
 
 namespace zandrel {

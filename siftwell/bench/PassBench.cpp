@@ -16,7 +16,7 @@
 #include "Module1.h"
 #include "RecordBuilder.h"
 #include "ResultFile.h"
-#include "ResultFileLog.h"
+#include "Lines.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -84,7 +84,7 @@ bool FloorRecord(const std::string& keyPath, const std::string& logPath, const s
             module.get(), kEventId, 0, message, sizeof message, reinterpret_cast<va_list*>(inserts)) == 0) {
         return false;
     }
-    return AppendResultLine(logPath, line);
+    return AppendResultLine(logPath, line).ok();
 }
 #endif
 
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
                                                  .data = {}}));
     }
     siftwell::testing::FakeNetwork network;
-    ResultFileLog log(directory);
+    ResultFileAt log(directory, kResultFileName);
 #ifdef _WIN32
     const char* where = "Windows (Wine): real registry, message file, date and error texts";
     if (!RegisterSource()) {
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     const std::string barePath = (dir / "bare.log").string();
     const Clock::time_point bareStart = Clock::now();
     for (long i = 0; i < kept; ++i) {
-        if (!AppendResultLine(barePath, line)) {
+        if (!AppendResultLine(barePath, line).ok()) {
             return 1;
         }
     }

@@ -178,15 +178,6 @@ std::string UsDateText::FormatDate(const CivilTime& time) {
            (time.hour < 12 ? " AM" : " PM");
 }
 
-bool MemoryLog::AppendLine(std::string_view text) {
-    if (failFromLine && attempts++ >= *failFromLine) {
-        return false;
-    }
-    bytes.append(text);
-    bytes.append("\r\n");
-    return true;
-}
-
 std::optional<std::string> FakeLogFiles::FindVisibleFile(const std::string& name) {
     for (const File& file : files) {
         if (!file.hidden && Lower(file.name) == Lower(name)) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "MemoryResultFile.h"
 #include "Ports.h"
 
 namespace zandrel::siftwell::testing {
@@ -85,15 +86,6 @@ class UsDateText : public DateText {
     std::string FormatDate(const CivilTime& time) override;
 };
 
-// event.log kept in memory; the line numbered `failFromLine` (0 first) and all later ones fail.
-class MemoryLog : public ResultLog {
-  public:
-    std::string bytes;
-    std::optional<std::size_t> failFromLine;
-    std::size_t attempts = 0;
-    bool AppendLine(std::string_view text) override;
-};
-
 class FakeLogFiles : public LogFiles {
   public:
     struct File {
@@ -115,7 +107,7 @@ struct FakePlatform {
     FakeNetwork network;
     FakeSystemErrors errors;
     UsDateText dates;
-    MemoryLog log;
+    zandrel::testing::MemoryResultFile log;
     FakeLogFiles files;
     Platform platform{events, messages, network, errors, dates, log, files};
     FakePlatform() { network.journal = &log.bytes; }

@@ -3,14 +3,9 @@
 
 #include "Adapters.h"
 #include "AnsiText.h"
-#include "UniqueHandle.h"
+#include "Com.h"
 
 namespace zandrel::siftwell {
-namespace {
-
-using UniqueBstr = UniqueHandle<NullHandleTraits<BSTR, &SysFreeString>>;
-
-}  // namespace
 
 std::string Win32DateText::FormatDate(const CivilTime& time) {
     SYSTEMTIME systemTime{};
@@ -25,10 +20,10 @@ std::string Win32DateText::FormatDate(const CivilTime& time) {
         return std::string();
     }
     UniqueBstr text;
-    if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put()))) {
+    if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Put()))) {
         return std::string();
     }
-    return WideToAnsi(std::wstring_view(text.get(), SysStringLen(text.get())));
+    return WideToAnsi(std::wstring_view(text.Get(), SysStringLen(text.Get())));
 }
 
 }  // namespace zandrel::siftwell

@@ -28,8 +28,8 @@ std::optional<std::string> Win32LogFiles::FindVisibleFile(const std::string& nam
 }
 
 CallStatus Win32LogFiles::ClearLogFile(const std::string& name) {
-    const std::int32_t error = ClearResultFile(JoinPath(directory_, name));
-    return error == 0 ? CallStatus::Success() : CallStatus::Failed(error);
+    const Status cleared = ClearResultFile(JoinPath(directory_, name));
+    return cleared.ok() ? CallStatus::Success() : CallStatus::Failed(cleared.failure().number);
 }
 
 }  // namespace zandrel::siftwell

@@ -2,6 +2,7 @@
 #include <winnetwk.h>
 
 #include "Adapters.h"
+#include "SystemMessage.h"
 #include "UniqueHandle.h"
 
 namespace zandrel::siftwell {
@@ -35,24 +36,17 @@ void Win32NetworkSession::CancelConnection(const std::string& remoteName) {
 
 std::optional<std::string> Win32NetworkSession::NetworkMessage(std::int32_t error, bool fromNetworkMessages,
                                                                std::int32_t& formatError) {
-    // No insert values exist for these texts: markers are shown as they stand instead of failing
-    // the lookup.
-    DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    // Without the module (it may be missing) the system's own table alone answers.
     UniqueModule module;
     if (fromNetworkMessages) {
         module.reset(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
-        if (module) {
-            flags |= FORMAT_MESSAGE_FROM_HMODULE;
-        }
     }
-    char buffer[kNetworkTextSize];
-    const DWORD length =
-        FormatMessageA(flags, module.get(), static_cast<DWORD>(error), 0, buffer, kNetworkTextSize, nullptr);
-    if (length == 0) {
-        formatError = static_cast<std::int32_t>(GetLastError());
+    Result<std::string> text = SystemMessage(static_cast<DWORD>(error), kNetworkTextSize, module.get());
+    if (const Failure* failure = std::get_if<Failure>(&text)) {
+        formatError = failure->number;
         return std::nullopt;
     }
-    return std::string(buffer, length < kNetworkTextSize ? length : kNetworkTextSize);
+    return std::move(std::get<std::string>(text));
 }
 
 void Win32NetworkSession::Notify(std::string_view text) {

@@ -1,15 +1,15 @@
 #include <windows.h>
 
 #include "Adapters.h"
+#include "SystemMessage.h"
 
 namespace zandrel::siftwell {
 
 std::string Win32SystemErrors::SystemErrorText(std::int32_t error) {
-    constexpr DWORD kSize = 256;
-    char buffer[kSize];
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                        static_cast<DWORD>(error), 0, buffer, kSize, nullptr);
-    return std::string(buffer, length < kSize ? length : 0);
+    // A number without a text (or with one longer than the 256 characters the line allows) reads empty.
+    Result<std::string> text = SystemMessage(static_cast<DWORD>(error), 256);
+    std::string* found = std::get_if<std::string>(&text);
+    return found != nullptr ? std::move(*found) : std::string();
 }
 
 }  // namespace zandrel::siftwell

@@ -5,7 +5,8 @@
 #include "Adapters.h"
 #include "ExecutableDirectory.h"
 #include "Module1.h"
-#include "ResultFileLog.h"
+#include "Lines.h"
+#include "ResultFile.h"
 
 // A window-less program has WinMain as its entry point with every toolchain.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -20,7 +21,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32NetworkSession network;
     Win32SystemErrors errors;
     Win32DateText dates;
-    ResultFileLog log(directory);
+    ResultFileAt log(directory, kResultFileName);
     Win32LogFiles files(directory);
     const Platform platform{events, messages, network, errors, dates, log, files};
     return static_cast<int>(RunCapture(platform, directory));

@@ -16,7 +16,7 @@ int main() {
         if (!value) {
             return static_cast<int>(ExitStatus::SettingsUnreadable);
         }
-        if (!AppendResultLine(JoinPath(directory, "probe.log"), std::string(key) + "=" + *value)) {
+        if (!AppendResultLine(JoinPath(directory, "probe.log"), std::string(key) + "=" + *value).ok()) {
             return static_cast<int>(ExitStatus::ResultUnwritable);
         }
     }

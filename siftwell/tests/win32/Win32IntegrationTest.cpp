@@ -15,7 +15,8 @@
 #include "Fakes.h"
 #include "Module1.h"
 #include "ProgramRun.h"
-#include "ResultFileLog.h"
+#include "Lines.h"
+#include "ResultFile.h"
 #include "UniqueHandle.h"
 #include "WinNet.h"
 #include "eventlog.h"
@@ -147,7 +148,7 @@ class RealPlatform : public ::testing::Test {
         source_.records = records;
         dir_.Write("event.conf", "[event.conf]\r\nLogType=" + std::string(kTestLog) +
                                      "\r\nErrorLevel=Error\r\nTimeZone=" + timeZone + "\r\n");
-        ResultFileLog log(dir_.Path());
+        ResultFileAt log(dir_.Path(), kResultFileName);
         Win32LogFiles files(dir_.Path());
         const Platform platform{source_, messages_, network_, errors_, dates_, log, files};
         EXPECT_EQ(RunCapture(platform, dir_.Path()), ExitStatus::Completed);
@@ -251,7 +252,7 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
     EXPECT_EQ(status.error, 1722);
 
     // Through the pass: kinds 6 and 9, with the system's text for the number.
-    MemoryLog log;
+    zandrel::testing::MemoryResultFile log;
     Win32LogFiles files(dir_.Path());
     const Platform platform{events, messages_, network_, errors_, dates_, log, files};
     CaptureContext context(platform);

@@ -1,4 +1,5 @@
-// Ownership of COM objects, texts and variants, so that no adapter code releases anything by hand.
+// Ownership of COM objects, texts and variants, so that no adapter code releases anything by hand, and
+// the COM apartment of a thread.
 #pragma once
 
 #include <windows.h>
@@ -79,10 +80,12 @@ class UniqueVariant {
     VARIANT value_;
 };
 
-// COM on this thread for the life of the object; uninitialised only when the start succeeded.
+// COM on this thread, apartment-threaded, for the life of the object; uninitialised only when the
+// start succeeded.
 class ComApartment {
   public:
-    ComApartment() noexcept : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    explicit ComApartment(DWORD extraFlags = 0) noexcept
+        : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | extraFlags))) {}
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
     ~ComApartment() {

@@ -1,0 +1,43 @@
+// How every port of the tool set reports a failed platform step: the number the platform gave (a
+// last-error value, a network error, a result code) and, where the platform gives one, its
+// description. A failure whose number reads 0 is still a failure.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace zandrel {
+
+struct Failure {
+    std::int32_t number = 0;
+    std::string description;
+
+    bool operator==(const Failure&) const = default;
+};
+
+// A step that hands something back: the value, or the failure that stopped it. "Absent" is not a
+// failure: a step that may find nothing hands back an optional value.
+template <typename T>
+using Result = std::variant<T, Failure>;
+
+// A step that hands nothing back: done, or the failure that stopped it.
+class [[nodiscard]] Status {
+  public:
+    Status() = default;
+    Status(Failure failure) : failure_(std::move(failure)) {}  // NOLINT: a failure is a status
+    static Status Failed(std::int32_t number, std::string description = {}) {
+        return Failure{number, std::move(description)};
+    }
+
+    bool ok() const noexcept { return !failure_.has_value(); }
+    // Only for a status that is not ok.
+    const Failure& failure() const { return *failure_; }
+
+  private:
+    std::optional<Failure> failure_;
+};
+
+}  // namespace zandrel

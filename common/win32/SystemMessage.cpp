@@ -1,0 +1,19 @@
+#include "SystemMessage.h"
+
+namespace zandrel {
+
+Result<std::string> SystemMessage(DWORD number, DWORD capacity, HMODULE module) {
+    DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    if (module != nullptr) {
+        flags |= FORMAT_MESSAGE_FROM_HMODULE;
+    }
+    std::string text(capacity, '\0');
+    const DWORD length = FormatMessageA(flags, module, number, 0, text.data(), capacity, nullptr);
+    if (length == 0) {
+        return Failure{static_cast<std::int32_t>(GetLastError()), {}};
+    }
+    text.resize(length < capacity ? length : capacity);
+    return text;
+}
+
+}  // namespace zandrel
