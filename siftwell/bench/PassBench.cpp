@@ -12,16 +12,16 @@
 #include <filesystem>
 #include <string>
 
-#include "Fakes.h"
-#include "Module1.h"
-#include "RecordBuilder.h"
+#include "siftwell/tests/Fakes.h"
+#include "siftwell/core/Module1.h"
+#include "siftwell/tests/RecordBuilder.h"
 #include "ResultFile.h"
-#include "Lines.h"
+#include "siftwell/core/Lines.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "Adapters.h"
+#include "siftwell/win32/Adapters.h"
 #include "ProgramRun.h"
 #include "UniqueHandle.h"
 #endif

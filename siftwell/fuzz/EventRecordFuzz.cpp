@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "CaptureContext.h"
-#include "Fakes.h"
-#include "eventlog.h"
+#include "siftwell/core/CaptureContext.h"
+#include "siftwell/tests/Fakes.h"
+#include "siftwell/core/eventlog.h"
 
 using namespace zandrel::siftwell;
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "Fakes.h"
-#include "Lines.h"
-#include "eventlog.h"
+#include "siftwell/tests/Fakes.h"
+#include "siftwell/core/Lines.h"
+#include "siftwell/core/eventlog.h"
 
 using namespace zandrel::siftwell;
 

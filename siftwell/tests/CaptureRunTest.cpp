@@ -2,12 +2,12 @@
 // event.log and the exit status for every line sequence and failure row.
 #include <gtest/gtest.h>
 
-#include "Fakes.h"
-#include "Lines.h"
-#include "Module1.h"
-#include "RecordBuilder.h"
+#include "siftwell/tests/Fakes.h"
+#include "siftwell/core/Lines.h"
+#include "siftwell/core/Module1.h"
+#include "siftwell/tests/RecordBuilder.h"
 #include "Scratch.h"
-#include "WinNet.h"
+#include "siftwell/core/WinNet.h"
 
 namespace zandrel::siftwell::testing {
 namespace {

@@ -1,9 +1,9 @@
-#include "Fakes.h"
+#include "siftwell/tests/Fakes.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "eventlog.h"
+#include "siftwell/core/eventlog.h"
 
 namespace zandrel::siftwell::testing {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "MemoryResultFile.h"
-#include "Ports.h"
+#include "siftwell/core/Ports.h"
 
 namespace zandrel::siftwell::testing {
 

@@ -1,4 +1,4 @@
-#include "RecordBuilder.h"
+#include "siftwell/tests/RecordBuilder.h"
 
 namespace zandrel::siftwell::testing {
 namespace {

@@ -1,10 +1,10 @@
 // Event records read from their raw bytes, insertion strings, and the time and zone texts.
 #include <gtest/gtest.h>
 
-#include "Fakes.h"
-#include "Lines.h"
-#include "RecordBuilder.h"
-#include "eventlog.h"
+#include "siftwell/tests/Fakes.h"
+#include "siftwell/core/Lines.h"
+#include "siftwell/tests/RecordBuilder.h"
+#include "siftwell/core/eventlog.h"
 
 namespace zandrel::siftwell::testing {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Ports.h"
+#include "siftwell/core/Ports.h"
 
 namespace zandrel::siftwell {
 

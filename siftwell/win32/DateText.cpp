@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "Adapters.h"
+#include "siftwell/win32/Adapters.h"
 #include "AnsiText.h"
 #include "Com.h"
 

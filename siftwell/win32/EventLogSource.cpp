@@ -3,7 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "Adapters.h"
+#include "siftwell/win32/Adapters.h"
 #include "UniqueHandle.h"
 
 namespace zandrel::siftwell {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "Adapters.h"
+#include "siftwell/win32/Adapters.h"
 #include "Paths.h"
 #include "ResultFile.h"
 #include "UniqueHandle.h"

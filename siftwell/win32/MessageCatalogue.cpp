@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "Adapters.h"
+#include "siftwell/win32/Adapters.h"
 #include "UniqueHandle.h"
-#include "eventlog.h"
+#include "siftwell/core/eventlog.h"
 
 namespace zandrel::siftwell {
 namespace {

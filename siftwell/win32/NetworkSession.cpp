@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <winnetwk.h>
 
-#include "Adapters.h"
+#include "siftwell/win32/Adapters.h"
 #include "SystemMessage.h"
 #include "UniqueHandle.h"
 

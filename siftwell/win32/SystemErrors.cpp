@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "Adapters.h"
+#include "siftwell/win32/Adapters.h"
 #include "SystemMessage.h"
 
 namespace zandrel::siftwell {

@@ -9,17 +9,17 @@
 
 #include <cstring>
 
-#include "Adapters.h"
-#include "CaptureContext.h"
+#include "siftwell/win32/Adapters.h"
+#include "siftwell/core/CaptureContext.h"
 #include "ExecutableDirectory.h"
-#include "Fakes.h"
-#include "Module1.h"
+#include "siftwell/tests/Fakes.h"
+#include "siftwell/core/Module1.h"
 #include "ProgramRun.h"
-#include "Lines.h"
+#include "siftwell/core/Lines.h"
 #include "ResultFile.h"
 #include "UniqueHandle.h"
-#include "WinNet.h"
-#include "eventlog.h"
+#include "siftwell/core/WinNet.h"
+#include "siftwell/core/eventlog.h"
 
 namespace zandrel::siftwell::testing {
 namespace {

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "CaptureContext.h"
-#include "Ports.h"
+#include "siftwell/core/CaptureContext.h"
+#include "siftwell/core/Ports.h"
 
 namespace zandrel::siftwell {
 

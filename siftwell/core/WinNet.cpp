@@ -1,6 +1,6 @@
-#include "WinNet.h"
+#include "siftwell/core/WinNet.h"
 
-#include "Lines.h"
+#include "siftwell/core/Lines.h"
 
 namespace zandrel::siftwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "Lines.h"
+#include "siftwell/core/Lines.h"
 
 namespace zandrel::siftwell {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "CaptureContext.h"
-#include "Ports.h"
+#include "siftwell/core/CaptureContext.h"
+#include "siftwell/core/Ports.h"
 
 namespace zandrel::siftwell {
 

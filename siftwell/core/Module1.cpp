@@ -1,4 +1,4 @@
-#include "Module1.h"
+#include "siftwell/core/Module1.h"
 
 #include <array>
 #include <charconv>
@@ -6,11 +6,11 @@
 #include <limits>
 #include <utility>
 
-#include "CaptureContext.h"
+#include "siftwell/core/CaptureContext.h"
 #include "INIfiles.h"
-#include "Lines.h"
-#include "WinNet.h"
-#include "eventlog.h"
+#include "siftwell/core/Lines.h"
+#include "siftwell/core/WinNet.h"
+#include "siftwell/core/eventlog.h"
 
 namespace zandrel::siftwell {
 namespace {

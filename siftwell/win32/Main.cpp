@@ -2,10 +2,10 @@
 // only what event.log cannot (see ExitStatus.h).
 #include <windows.h>
 
-#include "Adapters.h"
+#include "siftwell/win32/Adapters.h"
 #include "ExecutableDirectory.h"
-#include "Module1.h"
-#include "Lines.h"
+#include "siftwell/core/Module1.h"
+#include "siftwell/core/Lines.h"
 #include "ResultFile.h"
 
 // A window-less program has WinMain as its entry point with every toolchain.

@@ -1,6 +1,6 @@
-#include "eventlog.h"
+#include "siftwell/core/eventlog.h"
 
-#include "Lines.h"
+#include "siftwell/core/Lines.h"
 
 namespace zandrel::siftwell {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "ExitStatus.h"
-#include "Ports.h"
+#include "siftwell/core/Ports.h"
 
 namespace zandrel::siftwell {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "Ports.h"
+#include "siftwell/core/Ports.h"
 
 namespace zandrel::siftwell {
 
