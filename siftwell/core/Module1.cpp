@@ -24,6 +24,27 @@ constexpr std::array<std::pair<std::string_view, std::int32_t>, 6> kEventTypes =
     {"Audit Failure", 16},
 }};
 
+// event.conf as read, each key once and in this order; kNotFound for an absent key.
+struct CaptureSettings {
+    std::string server;
+    std::string userName;
+    std::string password;
+    std::string logType;
+    std::string errorLevel;
+    std::string overwriteLog;
+    std::string timeZone;
+};
+
+constexpr std::array<SettingKey<CaptureSettings>, 7> kCaptureSettingKeys = {{
+    {"Server", &CaptureSettings::server},
+    {"Username", &CaptureSettings::userName},
+    {"Password", &CaptureSettings::password},
+    {"LogType", &CaptureSettings::logType},
+    {"ErrorLevel", &CaptureSettings::errorLevel},
+    {"OverwriteLog", &CaptureSettings::overwriteLog},
+    {"TimeZone", &CaptureSettings::timeZone},
+}};
+
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -86,30 +107,24 @@ std::optional<std::int16_t> TimeZoneToHours(std::string_view text) {
 }
 
 ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
-    constexpr std::array<std::string_view, 7> kKeys = {"Server",     "Username",     "Password", "LogType",
-                                                       "ErrorLevel", "OverwriteLog", "TimeZone"};
-    std::array<std::string, kKeys.size()> values;
-    for (std::size_t i = 0; i < kKeys.size(); ++i) {
-        std::optional<std::string> value =
-            ReadIniValue(kSettingsFileName, kKeys[i], kSettingsFileName, directory);
-        if (!value) {
-            return ExitStatus::SettingsUnreadable;
-        }
-        values[i] = std::move(*value);
+    const std::optional<CaptureSettings> settings =
+        ReadSettings<CaptureSettings>(kSettingsFileName, directory, kCaptureSettingKeys);
+    if (!settings) {
+        return ExitStatus::SettingsUnreadable;
     }
-    const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(values[6]);
-    const std::string serverName = WithoutMarker(values[0]);
-    const std::string userName = WithoutMarker(values[1]);
-    const std::string password = WithoutMarker(values[2]);
-    const std::string logName = WithoutMarker(values[3]);
-    const std::string& errorLevel = values[4];
-    const std::string overwriteLog = WithoutMarker(values[5]);
+    const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(settings->timeZone);
+    const std::string serverName = WithoutMarker(settings->server);
+    const std::string userName = WithoutMarker(settings->userName);
+    const std::string password = WithoutMarker(settings->password);
+    const std::string logName = WithoutMarker(settings->logType);
+    const std::string& errorLevel = settings->errorLevel;
+    const std::string overwriteLog = WithoutMarker(settings->overwriteLog);
     const std::int32_t typeCode = ErrorLevelTypeCode(errorLevel);
 
     if (overwriteLog == "True") {
         const std::string resultFileName(kResultFileName);
         const std::optional<std::string> found = platform.files.FindVisibleFile(resultFileName);
-        if (found && *found == resultFileName && !platform.files.ClearLogFile(resultFileName).ok) {
+        if (found && *found == resultFileName && !platform.files.ClearLogFile(resultFileName).ok()) {
             // Lines of this run appended to the old log would read as a fresh report.
             return ExitStatus::StaleLogKept;
         }

@@ -10,35 +10,29 @@
 #include <string_view>
 #include <vector>
 
+#include "Failure.h"
 #include "ResultFile.h"
 
 namespace zandrel::siftwell {
 
-// The outcome of one platform call: a failure carries the thread's last-error value, read on the
-// line right after the call. A failure whose last error reads 0 is still a failure.
-struct CallStatus {
-    bool ok = true;
-    std::int32_t error = 0;
-
-    static CallStatus Success() { return {}; }
-    static CallStatus Failed(std::int32_t error) { return {false, error}; }
-};
+// A failed call reports the thread's last-error value, read on the line right after the call, as the
+// failure's number.
 
 // One opened event log, read oldest first; closing it is the object's end.
 class EventLogReader {
   public:
     virtual ~EventLogReader() = default;
-    virtual CallStatus CountRecords(std::uint32_t& count) = 0;
+    virtual Result<std::uint32_t> CountRecords() = 0;
     // The next record, in a buffer of exactly its length.
-    virtual CallStatus ReadNextRecord(std::vector<unsigned char>& record) = 0;
+    virtual Result<std::vector<unsigned char>> ReadNextRecord() = 0;
 };
 
 class EventSource {
   public:
     virtual ~EventSource() = default;
-    // An empty server name means this computer. Null with `status` failed when the log cannot be opened.
-    virtual std::unique_ptr<EventLogReader> Open(const std::string& serverName, const std::string& logName,
-                                                 CallStatus& status) = 0;
+    // An empty server name means this computer.
+    virtual Result<std::unique_ptr<EventLogReader>> Open(const std::string& serverName,
+                                                         const std::string& logName) = 0;
 };
 
 // The ten insertion strings of one message, slot 1 first; an unset slot reaches the system as null.
@@ -65,13 +59,14 @@ class MessageCatalogue {
 class NetworkSession {
   public:
     virtual ~NetworkSession() = default;
-    virtual std::int32_t AddConnection(const std::string& remoteName, const std::string& userName,
-                                       const std::string& password) = 0;
+    // A refusal carries the network error number.
+    virtual Status AddConnection(const std::string& remoteName, const std::string& userName,
+                                 const std::string& password) = 0;
     virtual void CancelConnection(const std::string& remoteName) = 0;
     // The system's text for a network error number; `fromNetworkMessages` asks for the network
     // management message module to be searched first.
-    virtual std::optional<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages,
-                                                      std::int32_t& formatError) = 0;
+    // A failure carries the lookup's own error number.
+    virtual Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) = 0;
     // A notice for whoever debugs the probe; it must never wait for anyone.
     virtual void Notify(std::string_view text) = 0;
 };
@@ -107,7 +102,7 @@ class LogFiles {
     // The name under which a search for `name` finds a file that is neither hidden nor system.
     virtual std::optional<std::string> FindVisibleFile(const std::string& name) = 0;
     // Empties the log for the run's fresh start, safely against other runs appending at the time.
-    virtual CallStatus ClearLogFile(const std::string& name) = 0;
+    virtual Status ClearLogFile(const std::string& name) = 0;
 };
 
 struct Platform {

@@ -20,23 +20,23 @@ std::string RemoteName(std::string_view serverName) {
 std::string NetErrorText(NetworkSession& network, std::int32_t error) {
     const bool fromNetworkMessages =
         error >= kFirstNetworkManagementError && error <= kLastNetworkManagementError;
-    std::int32_t formatError = 0;
-    std::optional<std::string> message = network.NetworkMessage(error, fromNetworkMessages, formatError);
-    if (!message) {
-        network.Notify(FormatMessageNotice(formatError));
+    const Result<std::string> message = network.NetworkMessage(error, fromNetworkMessages);
+    if (const Failure* failure = std::get_if<Failure>(&message)) {
+        network.Notify(FormatMessageNotice(failure->number));
+        return NetErrorLine(error, std::string());
     }
-    return NetErrorLine(error, message.value_or(std::string()));
+    return NetErrorLine(error, std::get<std::string>(message));
 }
 
 bool OpenTargetSession(CaptureContext& context, const std::string& serverName, const std::string& userName,
                        const std::string& password) {
     NetworkSession& network = context.platform().network;
-    const std::int32_t result = network.AddConnection(RemoteName(serverName), userName, password);
-    if (result == 0) {
+    const Status added = network.AddConnection(RemoteName(serverName), userName, password);
+    if (added.ok()) {
         return true;
     }
     context.LogLine(ConnectionFailedLine(serverName, userName));
-    context.LogLine(ConnectionDetailLine(NetErrorText(network, result)));
+    context.LogLine(ConnectionDetailLine(NetErrorText(network, added.failure().number)));
     if (password.empty()) {
         context.LogLine(PasswordNoteLine());
     }

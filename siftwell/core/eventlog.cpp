@@ -220,32 +220,34 @@ CivilTime EventTime(std::uint32_t timeGenerated, std::int16_t timeZoneHours) {
 PassEnd CaptureEvents(CaptureContext& context, std::string serverName, const std::string& logName,
                       std::int32_t typeCode, const std::string& levelName) {
     const Platform& platform = context.platform();
-    CallStatus status;
-    const std::unique_ptr<EventLogReader> reader = platform.events.Open(serverName, logName, status);
-    if (!reader) {
+    const auto detailLine = [&platform](const Failure& failure) {
+        return SystemErrorDetailLine(failure.number, platform.errors.SystemErrorText(failure.number));
+    };
+    Result<std::unique_ptr<EventLogReader>> opened = platform.events.Open(serverName, logName);
+    if (const Failure* failure = std::get_if<Failure>(&opened)) {
         context.LogLine(LogNotOpenedLine(logName, serverName));
-        context.LogLine(SystemErrorDetailLine(status.error, platform.errors.SystemErrorText(status.error)));
+        context.LogLine(detailLine(*failure));
         return PassEnd::EndProgram;
     }
-    std::uint32_t count = 0;
-    status = reader->CountRecords(count);
-    if (!status.ok) {
+    const std::unique_ptr<EventLogReader> reader =
+        std::move(std::get<std::unique_ptr<EventLogReader>>(opened));
+    const Result<std::uint32_t> count = reader->CountRecords();
+    if (const Failure* failure = std::get_if<Failure>(&count)) {
         context.LogLine(RecordsNotCountedLine(logName, serverName));
-        context.LogLine(SystemErrorDetailLine(status.error, platform.errors.SystemErrorText(status.error)));
+        context.LogLine(detailLine(*failure));
         return PassEnd::EndProgram;
     }
 
     const std::string zoneText = ZoneText(context.TimeZoneHours);
-    std::vector<unsigned char> record;
-    for (std::uint32_t i = 0; i < count && !context.LogUnwritable(); ++i) {
-        status = reader->ReadNextRecord(record);
-        if (!status.ok) {
+    for (std::uint32_t i = 0; i < std::get<std::uint32_t>(count) && !context.LogUnwritable(); ++i) {
+        const Result<std::vector<unsigned char>> record = reader->ReadNextRecord();
+        if (const Failure* failure = std::get_if<Failure>(&record)) {
             context.LogLine(RecordNotReadLine(logName, serverName));
-            context.LogLine(
-                SystemErrorDetailLine(status.error, platform.errors.SystemErrorText(status.error)));
+            context.LogLine(detailLine(*failure));
             break;
         }
-        const std::optional<EventRecord> parsed = ParseEventRecord(record);
+        const std::optional<EventRecord> parsed =
+            ParseEventRecord(std::get<std::vector<unsigned char>>(record));
         if (!parsed || parsed->eventType != typeCode) {
             continue;
         }

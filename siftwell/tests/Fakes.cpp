@@ -13,24 +13,22 @@ class FakeReader : public EventLogReader {
     explicit FakeReader(FakeEventSource& source) : source_(source) {}
     ~FakeReader() override { ++source_.closed; }
 
-    CallStatus CountRecords(std::uint32_t& count) override {
+    Result<std::uint32_t> CountRecords() override {
         if (source_.countError) {
-            return CallStatus::Failed(*source_.countError);
+            return Failure{*source_.countError, {}};
         }
-        count = static_cast<std::uint32_t>(source_.records.size());
-        return CallStatus::Success();
+        return static_cast<std::uint32_t>(source_.records.size());
     }
 
-    CallStatus ReadNextRecord(std::vector<unsigned char>& record) override {
+    Result<std::vector<unsigned char>> ReadNextRecord() override {
         const std::size_t index = source_.reads++;
         if (source_.readFailureAt && *source_.readFailureAt == index) {
-            return CallStatus::Failed(source_.readError);
+            return Failure{source_.readError, {}};
         }
         if (index >= source_.records.size()) {
-            return CallStatus::Failed(38);
+            return Failure{38, {}};  // end of the log
         }
-        record = source_.records[index];
-        return CallStatus::Success();
+        return source_.records[index];
     }
 
   private:
@@ -44,14 +42,12 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
-std::unique_ptr<EventLogReader> FakeEventSource::Open(const std::string& serverName,
-                                                      const std::string& logName, CallStatus& status) {
+Result<std::unique_ptr<EventLogReader>> FakeEventSource::Open(const std::string& serverName,
+                                                              const std::string& logName) {
     opened.emplace_back(serverName, logName);
     if (openError) {
-        status = CallStatus::Failed(*openError);
-        return nullptr;
+        return Failure{*openError, {}};
     }
-    status = CallStatus::Success();
     return std::make_unique<FakeReader>(*this);
 }
 
@@ -126,10 +122,10 @@ std::optional<std::string> FakeCatalogue::FormatEventMessage(const std::string& 
     return FormatInserts(*pattern, args);
 }
 
-std::int32_t FakeNetwork::AddConnection(const std::string& remoteName, const std::string& userName,
-                                        const std::string& password) {
+Status FakeNetwork::AddConnection(const std::string& remoteName, const std::string& userName,
+                                  const std::string& password) {
     calls.push_back("add " + remoteName + " " + userName + " " + password);
-    return addResult;
+    return addResult == 0 ? Status() : Status::Failed(addResult);
 }
 
 void FakeNetwork::CancelConnection(const std::string& remoteName) {
@@ -139,8 +135,7 @@ void FakeNetwork::CancelConnection(const std::string& remoteName) {
     }
 }
 
-std::optional<std::string> FakeNetwork::NetworkMessage(std::int32_t error, bool fromNetworkMessages,
-                                                       std::int32_t& lastError) {
+Result<std::string> FakeNetwork::NetworkMessage(std::int32_t error, bool fromNetworkMessages) {
     calls.push_back("message " + std::to_string(error) + (fromNetworkMessages ? " netmsg" : " system"));
     if (fromNetworkMessages) {
         if (const auto found = networkTexts.find(error); found != networkTexts.end()) {
@@ -150,8 +145,7 @@ std::optional<std::string> FakeNetwork::NetworkMessage(std::int32_t error, bool 
     if (const auto found = systemTexts.find(error); found != systemTexts.end()) {
         return found->second;
     }
-    lastError = formatError;
-    return std::nullopt;
+    return Failure{formatError, {}};
 }
 
 std::string FakeSystemErrors::SystemErrorText(std::int32_t error) {
@@ -187,13 +181,13 @@ std::optional<std::string> FakeLogFiles::FindVisibleFile(const std::string& name
     return std::nullopt;
 }
 
-CallStatus FakeLogFiles::ClearLogFile(const std::string& name) {
+Status FakeLogFiles::ClearLogFile(const std::string& name) {
     if (clearError) {
-        return CallStatus::Failed(*clearError);
+        return Status::Failed(*clearError);
     }
     cleared.push_back(name);
     std::erase_if(files, [&](const File& file) { return file.name == name; });
-    return CallStatus::Success();
+    return {};
 }
 
 }  // namespace zandrel::siftwell::testing

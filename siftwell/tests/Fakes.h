@@ -27,8 +27,8 @@ class FakeEventSource : public EventSource {
     int closed = 0;
     std::size_t reads = 0;
 
-    std::unique_ptr<EventLogReader> Open(const std::string& serverName, const std::string& logName,
-                                         CallStatus& status) override;
+    Result<std::unique_ptr<EventLogReader>> Open(const std::string& serverName,
+                                                 const std::string& logName) override;
 };
 
 // Formats like the system does for the inserts a message refers to: %1 to %99 read the argument
@@ -66,11 +66,10 @@ class FakeNetwork : public NetworkSession {
     const std::string* journal = nullptr;  // event.log as it stood when the connection was cancelled
     std::string logAtCancel;
 
-    std::int32_t AddConnection(const std::string& remoteName, const std::string& userName,
-                               const std::string& password) override;
+    Status AddConnection(const std::string& remoteName, const std::string& userName,
+                         const std::string& password) override;
     void CancelConnection(const std::string& remoteName) override;
-    std::optional<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages,
-                                              std::int32_t& lastError) override;
+    Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) override;
     void Notify(std::string_view text) override { notices.emplace_back(text); }
 };
 
@@ -97,7 +96,7 @@ class FakeLogFiles : public LogFiles {
     std::vector<std::string> cleared;
 
     std::optional<std::string> FindVisibleFile(const std::string& name) override;
-    CallStatus ClearLogFile(const std::string& name) override;
+    Status ClearLogFile(const std::string& name) override;
 };
 
 // All fakes together, as the run takes them.

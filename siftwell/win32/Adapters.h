@@ -18,8 +18,8 @@ using ExpandEnvironmentCall = decltype(&ExpandEnvironmentStringsA);
 class Win32EventSource : public EventSource {
   public:
     explicit Win32EventSource(ReadEventLogCall readEventLog = &ReadEventLogA) : readEventLog_(readEventLog) {}
-    std::unique_ptr<EventLogReader> Open(const std::string& serverName, const std::string& logName,
-                                         CallStatus& status) override;
+    Result<std::unique_ptr<EventLogReader>> Open(const std::string& serverName,
+                                                 const std::string& logName) override;
 
   private:
     ReadEventLogCall readEventLog_;
@@ -44,11 +44,10 @@ class Win32MessageCatalogue : public MessageCatalogue {
 // WNetAddConnection2A, WNetCancelConnection2A, and the network error texts.
 class Win32NetworkSession : public NetworkSession {
   public:
-    std::int32_t AddConnection(const std::string& remoteName, const std::string& userName,
-                               const std::string& password) override;
+    Status AddConnection(const std::string& remoteName, const std::string& userName,
+                         const std::string& password) override;
     void CancelConnection(const std::string& remoteName) override;
-    std::optional<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages,
-                                              std::int32_t& formatError) override;
+    Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) override;
     void Notify(std::string_view text) override;
 };
 
@@ -68,7 +67,7 @@ class Win32LogFiles : public LogFiles {
   public:
     explicit Win32LogFiles(std::string directory) : directory_(std::move(directory)) {}
     std::optional<std::string> FindVisibleFile(const std::string& name) override;
-    CallStatus ClearLogFile(const std::string& name) override;
+    Status ClearLogFile(const std::string& name) override;
 
   private:
     std::string directory_;

@@ -12,24 +12,23 @@ namespace {
 using UniqueEventLog = UniqueHandle<NullHandleTraits<HANDLE, &CloseEventLog>>;
 constexpr DWORD kReadFlags = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
 
-std::int32_t LastError(DWORD error) {
-    return static_cast<std::int32_t>(error);
+Failure LastError() {
+    return Failure{static_cast<std::int32_t>(GetLastError()), {}};
 }
 
 class Win32EventLogReader : public EventLogReader {
   public:
     Win32EventLogReader(HANDLE log, ReadEventLogCall readEventLog) : log_(log), readEventLog_(readEventLog) {}
 
-    CallStatus CountRecords(std::uint32_t& count) override {
+    Result<std::uint32_t> CountRecords() override {
         DWORD records = 0;
         if (!GetNumberOfEventLogRecords(log_.get(), &records)) {
-            return CallStatus::Failed(LastError(GetLastError()));
+            return LastError();
         }
-        count = records;
-        return CallStatus::Success();
+        return std::uint32_t{records};
     }
 
-    CallStatus ReadNextRecord(std::vector<unsigned char>& record) override {
+    Result<std::vector<unsigned char>> ReadNextRecord() override {
         // No record fits in one byte: the call fails and tells the next record's length.
         unsigned char probe[1];
         DWORD read = 0;
@@ -39,20 +38,21 @@ class Win32EventLogReader : public EventLogReader {
         // A probe that failed for another reason (end of the log, log changed, host gone) tells no
         // length; the read still gets a real buffer, so that its error is the system's own.
         const DWORD size = needed > sizeof probe ? needed : sizeof probe;
+        std::vector<unsigned char> record;
         try {
             record.resize(size);
         } catch (const std::bad_alloc&) {
             // A length no memory can hold: the record is unreadable like any other.
-            return CallStatus::Failed(ERROR_NOT_ENOUGH_MEMORY);
+            return Failure{ERROR_NOT_ENOUGH_MEMORY, {}};
         } catch (const std::length_error&) {
             // The same where the length is beyond what a vector can address (a 32-bit build).
-            return CallStatus::Failed(ERROR_NOT_ENOUGH_MEMORY);
+            return Failure{ERROR_NOT_ENOUGH_MEMORY, {}};
         }
         if (!readEventLog_(log_.get(), kReadFlags, 0, record.data(), size, &read, &needed)) {
-            return CallStatus::Failed(LastError(GetLastError()));
+            return LastError();
         }
         record.resize(read < record.size() ? read : record.size());
-        return CallStatus::Success();
+        return record;
     }
 
   private:
@@ -62,14 +62,12 @@ class Win32EventLogReader : public EventLogReader {
 
 }  // namespace
 
-std::unique_ptr<EventLogReader> Win32EventSource::Open(const std::string& serverName,
-                                                       const std::string& logName, CallStatus& status) {
+Result<std::unique_ptr<EventLogReader>> Win32EventSource::Open(const std::string& serverName,
+                                                               const std::string& logName) {
     HANDLE log = OpenEventLogA(serverName.c_str(), logName.c_str());
     if (log == nullptr) {
-        status = CallStatus::Failed(LastError(GetLastError()));
-        return nullptr;
+        return LastError();
     }
-    status = CallStatus::Success();
     return std::make_unique<Win32EventLogReader>(log, readEventLog_);
 }
 

@@ -27,9 +27,8 @@ std::optional<std::string> Win32LogFiles::FindVisibleFile(const std::string& nam
     return std::nullopt;
 }
 
-CallStatus Win32LogFiles::ClearLogFile(const std::string& name) {
-    const Status cleared = ClearResultFile(JoinPath(directory_, name));
-    return cleared.ok() ? CallStatus::Success() : CallStatus::Failed(cleared.failure().number);
+Status Win32LogFiles::ClearLogFile(const std::string& name) {
+    return ClearResultFile(JoinPath(directory_, name));
 }
 
 }  // namespace zandrel::siftwell

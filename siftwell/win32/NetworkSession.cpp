@@ -13,8 +13,8 @@ constexpr char kNetworkProvider[] = "Microsoft Windows Network";
 
 }  // namespace
 
-std::int32_t Win32NetworkSession::AddConnection(const std::string& remoteName, const std::string& userName,
-                                                const std::string& password) {
+Status Win32NetworkSession::AddConnection(const std::string& remoteName, const std::string& userName,
+                                          const std::string& password) {
     std::string remote = remoteName;
     std::string provider = kNetworkProvider;
     char noLocalDevice[] = "";
@@ -27,26 +27,21 @@ std::int32_t Win32NetworkSession::AddConnection(const std::string& remoteName, c
     resource.lpRemoteName = remote.data();
     resource.lpComment = nullptr;
     resource.lpProvider = provider.data();
-    return static_cast<std::int32_t>(WNetAddConnection2A(&resource, password.c_str(), userName.c_str(), 0));
+    const DWORD result = WNetAddConnection2A(&resource, password.c_str(), userName.c_str(), 0);
+    return result == NO_ERROR ? Status() : Status::Failed(static_cast<std::int32_t>(result));
 }
 
 void Win32NetworkSession::CancelConnection(const std::string& remoteName) {
     WNetCancelConnection2A(remoteName.c_str(), 0, FALSE);
 }
 
-std::optional<std::string> Win32NetworkSession::NetworkMessage(std::int32_t error, bool fromNetworkMessages,
-                                                               std::int32_t& formatError) {
+Result<std::string> Win32NetworkSession::NetworkMessage(std::int32_t error, bool fromNetworkMessages) {
     // Without the module (it may be missing) the system's own table alone answers.
     UniqueModule module;
     if (fromNetworkMessages) {
         module.reset(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
     }
-    Result<std::string> text = SystemMessage(static_cast<DWORD>(error), kNetworkTextSize, module.get());
-    if (const Failure* failure = std::get_if<Failure>(&text)) {
-        formatError = failure->number;
-        return std::nullopt;
-    }
-    return std::move(std::get<std::string>(text));
+    return SystemMessage(static_cast<DWORD>(error), kNetworkTextSize, module.get());
 }
 
 void Win32NetworkSession::Notify(std::string_view text) {

@@ -237,19 +237,13 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
         GTEST_SKIP() << "expects Wine's event log";
     }
     Win32EventSource events;
-    CallStatus status;
-    auto local = events.Open("", "System", status);
-    ASSERT_TRUE(local);
-    std::uint32_t count = 99;
-    EXPECT_TRUE(local->CountRecords(count).ok);
-    EXPECT_EQ(count, 0u);
-    std::vector<unsigned char> record;
-    const CallStatus read = local->ReadNextRecord(record);
-    EXPECT_FALSE(read.ok);
-    EXPECT_EQ(read.error, 38);
+    auto local = events.Open("", "System");
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<EventLogReader>>(local));
+    EventLogReader& reader = *std::get<std::unique_ptr<EventLogReader>>(local);
+    EXPECT_EQ(std::get<std::uint32_t>(reader.CountRecords()), 0u);
+    EXPECT_EQ(std::get<Failure>(reader.ReadNextRecord()).number, 38);
 
-    EXPECT_FALSE(events.Open("HostA", "System", status));
-    EXPECT_EQ(status.error, 1722);
+    EXPECT_EQ(std::get<Failure>(events.Open("HostA", "System")).number, 1722);
 
     // Through the pass: kinds 6 and 9, with the system's text for the number.
     zandrel::testing::MemoryResultFile log;
@@ -265,13 +259,10 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
 
 TEST_F(RealPlatform, ReadOfAChangedLogReportsTheSystemsNumber) {
     Win32EventSource events(&ChangedLogRead);
-    CallStatus status;
-    const auto log = events.Open("", "System", status);
-    ASSERT_TRUE(log);
-    std::vector<unsigned char> record;
-    const CallStatus read = log->ReadNextRecord(record);
-    EXPECT_FALSE(read.ok);
-    EXPECT_EQ(read.error, ERROR_EVENTLOG_FILE_CHANGED);
+    auto log = events.Open("", "System");
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<EventLogReader>>(log));
+    EXPECT_EQ(std::get<Failure>(std::get<std::unique_ptr<EventLogReader>>(log)->ReadNextRecord()).number,
+              ERROR_EVENTLOG_FILE_CHANGED);
 }
 
 TEST(Win32MessageCatalogue, ExpansionHasItsExtraCharacterAndItsFailureIsNoName) {
@@ -305,7 +296,7 @@ TEST_F(RealPlatform, NetworkSessionWithoutNetwork) {
     if (!zandrel::testing::RunningUnderWine()) {
         GTEST_SKIP() << "expects Wine's refusal of every connection";
     }
-    EXPECT_EQ(network_.AddConnection(RemoteName("HostA"), "admin", "secret"), 1222);
+    EXPECT_EQ(network_.AddConnection(RemoteName("HostA"), "admin", "secret").failure().number, 1222);
     network_.CancelConnection(RemoteName("HostA"));
     EXPECT_EQ(NetErrorText(network_, 1222), "ERROR: 1222 - No network.\r\n");
     EXPECT_EQ(NetErrorText(network_, 53), "ERROR: 53 - Bad network path.\r\n");
@@ -321,11 +312,11 @@ TEST_F(RealPlatform, FileSearchSeesTheStoredNameAndNoHiddenFile) {
     EXPECT_EQ(files.FindVisibleFile("event.log"), std::nullopt);
     dir_.Write("EVENT.LOG", "x");
     EXPECT_EQ(files.FindVisibleFile("event.log"), "EVENT.LOG");
-    EXPECT_TRUE(files.ClearLogFile("EVENT.LOG").ok);
+    EXPECT_TRUE(files.ClearLogFile("EVENT.LOG").ok());
     EXPECT_EQ(dir_.Read("EVENT.LOG"), "");
     // Another run's fresh start may have taken it away in between: nothing old is left either way.
     std::filesystem::remove(dir_.PathOf("EVENT.LOG"));
-    EXPECT_TRUE(files.ClearLogFile("event.log").ok);
+    EXPECT_TRUE(files.ClearLogFile("event.log").ok());
 
     dir_.Write("event.log", "x");
     const std::string path = dir_.PathOf("event.log");
