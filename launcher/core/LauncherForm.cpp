@@ -1,9 +1,9 @@
-#include "LauncherForm.h"
+#include "launcher/core/LauncherForm.h"
 
 #include <utility>
 
 #include "Paths.h"
-#include "Texts.h"
+#include "launcher/core/Texts.h"
 
 namespace zandrel::launcher {
 

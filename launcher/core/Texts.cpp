@@ -1,4 +1,4 @@
-#include "Texts.h"
+#include "launcher/core/Texts.h"
 
 namespace zandrel::launcher {
 

@@ -1,4 +1,4 @@
-#include "LauncherForm.h"
+#include "launcher/core/LauncherForm.h"
 
 #include <gtest/gtest.h>
 

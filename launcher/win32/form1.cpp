@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "launcher/win32/form1.h"
 
 #include <objbase.h>
 
@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "ExecutableDirectory.h"
-#include "FormLayout.h"
-#include "LauncherForm.h"
-#include "Texts.h"
 #include "UniqueHandle.h"
-#include "mod1.h"
-#include "resource.h"
+#include "launcher/core/FormLayout.h"
+#include "launcher/core/LauncherForm.h"
+#include "launcher/core/Texts.h"
+#include "launcher/resources/resource.h"
+#include "launcher/win32/mod1.h"
 
 namespace zandrel::launcher {
 namespace {

@@ -1,8 +1,8 @@
-#include "mod1.h"
+#include "launcher/win32/mod1.h"
 
 #include <span>
 
-#include "Tray.h"
+#include "launcher/core/Tray.h"
 
 namespace zandrel::launcher {
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "ExecutableDirectory.h"
-#include "HttpExchange.h"
 #include "Paths.h"
 #include "ResultFile.h"
 #include "UniqueHandle.h"
+#include "tests/standin-server/core/HttpExchange.h"
 
 namespace zandrel::standin {
 namespace {

@@ -13,15 +13,17 @@
 #include <thread>
 #include <vector>
 
-#include "Desktop.h"
 #include "ProgramRun.h"
 #include "UniqueHandle.h"
-#include "resource.h"
+#include "launcher/resources/resource.h"
+#include "launcher/tests/win32/Desktop.h"
 
-namespace zandrel::testing {
+namespace zandrel::launcher {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::BuildPathToWindows;
+using testing::ScratchDir;
 
 const std::string kLauncherExe = BuildPathToWindows(ZANDREL_LAUNCHER_EXE);
 const std::string kServerExe = BuildPathToWindows(ZANDREL_SERVER_EXE);
@@ -538,4 +540,4 @@ TEST(LauncherResources, TheIconHoldsEightImagesAndTheVersionIsThere) {
 }
 
 }  // namespace
-}  // namespace zandrel::testing
+}  // namespace zandrel::launcher
