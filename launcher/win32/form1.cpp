@@ -11,6 +11,7 @@
 #include "launcher/core/LauncherForm.h"
 #include "launcher/core/Texts.h"
 #include "launcher/resources/resource.h"
+#include "launcher/win32/SystemMessage.h"
 #include "launcher/win32/mod1.h"
 
 namespace zandrel::launcher {
@@ -64,16 +65,6 @@ SIZE FrameSize(int dpi) {
         AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
     }
     return {frame.right - frame.left, frame.bottom - frame.top};
-}
-
-std::string SystemErrorDescription(DWORD error) {
-    char text[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
-        --length;
-    }
-    return length > 0 ? std::string(text, length) : "Error " + std::to_string(error);
 }
 
 class Form1 final : public FormPlatform {
@@ -138,7 +129,7 @@ class Form1 final : public FormPlatform {
         if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &started)) {
             const DWORD error = GetLastError();
-            return {false, 0, SystemErrorDescription(error)};
+            return {false, 0, {error, SystemMessageText(error)}};
         }
         // Held to the end, so that the server's id cannot pass to another process meanwhile.
         serverProcess_.reset(started.hProcess);

@@ -15,8 +15,10 @@
 
 #include "ProgramRun.h"
 #include "UniqueHandle.h"
+#include "launcher/core/Texts.h"
 #include "launcher/resources/resource.h"
 #include "launcher/tests/win32/Desktop.h"
+#include "launcher/win32/SystemMessage.h"
 
 namespace zandrel::launcher {
 namespace {
@@ -66,14 +68,9 @@ std::vector<std::string> OpenedAddresses() {
     return addresses;
 }
 
+// The system's description of `error` as the launcher words it.
 std::string SystemText(DWORD error) {
-    char text[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
-        --length;
-    }
-    return std::string(text, length);
+    return SystemErrorDescription({error, SystemMessageText(error)});
 }
 
 struct SocketTraits {
@@ -199,7 +196,7 @@ TEST_F(LauncherE2E, WithoutServerShowsTheStartFailureBoxAndStaysWithoutPageOrIco
     const HWND text = GetDlgItem(box, 0xFFFF);  // the box's text control
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(TextOf(text), "Error Shelling file.\r\n" + SystemText(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(SystemText(ERROR_FILE_NOT_FOUND).empty());
+    EXPECT_FALSE(SystemMessageText(ERROR_FILE_NOT_FOUND).empty()) << "the system has no text for the error";
     // OK is the only button.
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
