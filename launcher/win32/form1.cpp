@@ -241,7 +241,7 @@ LRESULT HandleForm1Message(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
-LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     // No exception may cross the system's dispatch.
     try {
         return HandleForm1Message(window, message, wParam, lParam);
@@ -251,7 +251,7 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 // The start-up image at the form's scale, from the box's top-left corner, cut to the box.
-void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) {
+void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) noexcept {
     BITMAP size{};
     if (GetObjectA(image, sizeof size, &size) == 0) {
         return;
@@ -271,8 +271,8 @@ void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) {
     SelectObject(memory.get(), previous);
 }
 
-// Picture1: the start-up image on the window-background colour.
-LRESULT CALLBACK Picture1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Picture1: the start-up image on the window-background colour. Only system calls: nothing here throws.
+LRESULT CALLBACK Picture1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message != WM_PAINT) {
         return DefWindowProcA(window, message, wParam, lParam);
     }

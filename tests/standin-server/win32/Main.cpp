@@ -162,7 +162,7 @@ LRESULT HandleServerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     // No exception may cross the system's dispatch; a request that failed that way is dropped.
     try {
         return HandleServerMessage(window, message, wParam, lParam);
