@@ -1,4 +1,4 @@
-#include "FormLayout.h"
+#include "launcher/core/FormLayout.h"
 
 #include <cstdint>
 

@@ -1,9 +1,9 @@
-#include "LauncherForm.h"
+#include "launcher/core/LauncherForm.h"
 
 #include <utility>
 
 #include "Paths.h"
-#include "Texts.h"
+#include "launcher/core/Texts.h"
 
 namespace zandrel::launcher {
 
@@ -13,7 +13,7 @@ LauncherForm::LauncherForm(FormPlatform& platform, std::string launcherDirectory
 void LauncherForm::Form_Load() {
     const ServerStart start = platform_.StartServer(JoinPath(launcherDirectory_, kServerFileName));
     if (!start.started) {
-        platform_.ShowErrorBox(StartFailureText(start.failureDescription), kErrorTitle);
+        platform_.ShowErrorBox(StartFailureText(start.failure), kErrorTitle);
         return;
     }
     serverProcessId_ = start.processId;

@@ -6,12 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "launcher/core/SystemFailure.h"
+
 namespace zandrel::launcher {
 
 struct ServerStart {
     bool started = false;
     std::uint32_t processId = 0;
-    std::string failureDescription;  // the system's text, when not started
+    SystemFailure failure;  // when not started
 };
 
 enum class MenuCommand { None, Rest1, Msg1 };
@@ -20,7 +22,7 @@ class FormPlatform {
   public:
     virtual ~FormPlatform() = default;
     // Starts the program at `path` with no arguments and its window hidden, without waiting for it.
-    virtual ServerStart StartServer(const std::string& path) = 0;
+    [[nodiscard]] virtual ServerStart StartServer(const std::string& path) = 0;
     virtual void ShowErrorBox(const std::string& text, std::string_view title) = 0;
     virtual void EnableTimer() = 0;
     virtual void DisableTimer() = 0;

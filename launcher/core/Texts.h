@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "launcher/core/SystemFailure.h"
+
 namespace zandrel::launcher {
 
 inline constexpr std::string_view kServerFileName = "zandrel-server.exe";
@@ -16,7 +18,10 @@ inline constexpr std::string_view kTrayTip = "Zandrel Configuration Server is ru
 inline constexpr std::string_view kErrorTitle = "Error";
 inline constexpr std::string_view kWindowTitle = "Zandrel";
 
+// The system's text for a failure without the line break it ends with, or "Error N" when the system
+// has no text for the number.
+std::string SystemErrorDescription(const SystemFailure& failure);
 // The text of the box shown when the server cannot be started.
-std::string StartFailureText(std::string_view systemDescription);
+std::string StartFailureText(const SystemFailure& failure);
 
 }  // namespace zandrel::launcher

@@ -1,4 +1,4 @@
-#include "LauncherForm.h"
+#include "launcher/core/LauncherForm.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +63,7 @@ TEST(FormLoad, StartsTheServerBesideTheLauncherAndArmsTheTimer) {
 
 TEST(FormLoad, AStartFailureShowsTheBoxAndNothingFollows) {
     FakePlatform platform;
-    platform.start = {false, 0, "File not found."};
+    platform.start = {false, 0, {2, "File not found.\r\n"}};
     LauncherForm form(platform, "C:\\Program Files\\Zandrel");
     form.Form_Load();
     EXPECT_EQ(platform.calls,

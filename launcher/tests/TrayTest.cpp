@@ -1,4 +1,4 @@
-#include "Tray.h"
+#include "launcher/core/Tray.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the server's configuration page and lives on as a notification-area icon. Takes no arguments.
 #include <windows.h>
 
-#include "form1.h"
+#include "launcher/win32/form1.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return zandrel::launcher::RunForm1(instance);

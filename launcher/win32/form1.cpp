@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "launcher/win32/form1.h"
 
 #include <objbase.h>
 
@@ -6,12 +6,13 @@
 #include <string_view>
 
 #include "ExecutableDirectory.h"
-#include "FormLayout.h"
-#include "LauncherForm.h"
-#include "Texts.h"
 #include "UniqueHandle.h"
-#include "mod1.h"
-#include "resource.h"
+#include "launcher/core/FormLayout.h"
+#include "launcher/core/LauncherForm.h"
+#include "launcher/core/Texts.h"
+#include "launcher/resources/resource.h"
+#include "launcher/win32/SystemMessage.h"
+#include "launcher/win32/mod1.h"
 
 namespace zandrel::launcher {
 namespace {
@@ -64,16 +65,6 @@ SIZE FrameSize(int dpi) {
         AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
     }
     return {frame.right - frame.left, frame.bottom - frame.top};
-}
-
-std::string SystemErrorDescription(DWORD error) {
-    char text[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
-        --length;
-    }
-    return length > 0 ? std::string(text, length) : "Error " + std::to_string(error);
 }
 
 class Form1 final : public FormPlatform {
@@ -138,7 +129,7 @@ class Form1 final : public FormPlatform {
         if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &started)) {
             const DWORD error = GetLastError();
-            return {false, 0, SystemErrorDescription(error)};
+            return {false, 0, {error, SystemMessageText(error)}};
         }
         // Held to the end, so that the server's id cannot pass to another process meanwhile.
         serverProcess_.reset(started.hProcess);
@@ -250,7 +241,7 @@ LRESULT HandleForm1Message(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
-LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     // No exception may cross the system's dispatch.
     try {
         return HandleForm1Message(window, message, wParam, lParam);
@@ -260,7 +251,7 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 // The start-up image at the form's scale, from the box's top-left corner, cut to the box.
-void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) {
+void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) noexcept {
     BITMAP size{};
     if (GetObjectA(image, sizeof size, &size) == 0) {
         return;
@@ -280,8 +271,8 @@ void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) {
     SelectObject(memory.get(), previous);
 }
 
-// Picture1: the start-up image on the window-background colour.
-LRESULT CALLBACK Picture1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Picture1: the start-up image on the window-background colour. Only system calls: nothing here throws.
+LRESULT CALLBACK Picture1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message != WM_PAINT) {
         return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -1,8 +1,8 @@
-#include "mod1.h"
+#include "launcher/win32/mod1.h"
 
 #include <span>
 
-#include "Tray.h"
+#include "launcher/core/Tray.h"
 
 namespace zandrel::launcher {
 namespace {
@@ -61,7 +61,7 @@ void HookWindow(HWND window) {
     IsHooked = true;
 }
 
-LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (ClassifyTrayMessage(message, lParam, TaskbarCreatedMessage)) {
         case TrayMessage::ShowMenu:
             // No exception may cross the system's dispatch; the notification is taken all the same.

@@ -13,7 +13,7 @@ namespace zandrel::launcher {
 void AddTrayIcon(HWND window, std::uint32_t id, HICON icon, std::string_view tip);
 void RemoveTrayIcon();
 void HookWindow(HWND window);
-LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 HWND FindProcessWindow(DWORD processId);
 // Posts WM_CLOSE to the server's window; `serverProcess` proves that the id still names our server.
 void CloseProcessWindow(DWORD processId, HANDLE serverProcess);

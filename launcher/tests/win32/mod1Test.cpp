@@ -1,6 +1,6 @@
 // The tray module against Wine's real window manager and notification area, in this process: the
 // module's state lives once per process, so the cases build on each other in the order written.
-#include "mod1.h"
+#include "launcher/win32/mod1.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HttpExchange.h"
+#include "tests/standin-server/core/HttpExchange.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 
 #include "UniqueHandle.h"
 
-namespace zandrel::testing {
+namespace zandrel::launcher {
 
 // A started program; ended by force at the end of the test if it is still running.
 class StartedProcess {
@@ -71,4 +71,4 @@ std::vector<std::uint32_t> ReadBitmapFile(const std::string& path, int& width, i
 std::string ReadWholeFile(const std::string& path);
 std::vector<std::string> SplitLines(const std::string& text);
 
-}  // namespace zandrel::testing
+}  // namespace zandrel::launcher

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "ExecutableDirectory.h"
-#include "HttpExchange.h"
 #include "Paths.h"
 #include "ResultFile.h"
 #include "UniqueHandle.h"
+#include "tests/standin-server/core/HttpExchange.h"
 
 namespace zandrel::standin {
 namespace {
@@ -162,7 +162,7 @@ LRESULT HandleServerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     // No exception may cross the system's dispatch; a request that failed that way is dropped.
     try {
         return HandleServerMessage(window, message, wParam, lParam);

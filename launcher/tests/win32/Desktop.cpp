@@ -1,10 +1,10 @@
-#include "Desktop.h"
+#include "launcher/tests/win32/Desktop.h"
 
 #include <fstream>
 #include <iterator>
 #include <thread>
 
-namespace zandrel::testing {
+namespace zandrel::launcher {
 
 StartedProcess::~StartedProcess() {
     if (process_ && Running()) {
@@ -274,4 +274,4 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-}  // namespace zandrel::testing
+}  // namespace zandrel::launcher
