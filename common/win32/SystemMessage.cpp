@@ -16,4 +16,10 @@ Result<std::string> SystemMessage(DWORD number, DWORD capacity, HMODULE module) 
     return text;
 }
 
+std::string SystemMessageText(DWORD number, DWORD capacity) {
+    Result<std::string> text = SystemMessage(number, capacity);
+    std::string* found = std::get_if<std::string>(&text);
+    return found != nullptr ? std::move(*found) : std::string();
+}
+
 }  // namespace zandrel

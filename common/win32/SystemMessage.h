@@ -15,4 +15,7 @@ namespace zandrel {
 // FormatMessageA's last error when no table has a text that fits.
 Result<std::string> SystemMessage(DWORD number, DWORD capacity, HMODULE module = nullptr);
 
+// The system's own text alone, as above: empty when it has none.
+std::string SystemMessageText(DWORD number, DWORD capacity);
+
 }  // namespace zandrel

@@ -6,14 +6,14 @@
 #include <string>
 #include <string_view>
 
-#include "launcher/core/SystemFailure.h"
+#include "Failure.h"
 
 namespace zandrel::launcher {
 
 struct ServerStart {
     bool started = false;
     std::uint32_t processId = 0;
-    SystemFailure failure;  // when not started
+    Failure failure;  // when not started: the system's number and its own text for it
 };
 
 enum class MenuCommand { None, Rest1, Msg1 };

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "launcher/core/SystemFailure.h"
+#include "Failure.h"
 
 namespace zandrel::launcher {
 
@@ -20,8 +20,8 @@ inline constexpr std::string_view kWindowTitle = "Zandrel";
 
 // The system's text for a failure without the line break it ends with, or "Error N" when the system
 // has no text for the number.
-std::string SystemErrorDescription(const SystemFailure& failure);
+std::string SystemErrorDescription(const Failure& failure);
 // The text of the box shown when the server cannot be started.
-std::string StartFailureText(const SystemFailure& failure);
+std::string StartFailureText(const Failure& failure);
 
 }  // namespace zandrel::launcher

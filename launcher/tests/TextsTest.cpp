@@ -23,7 +23,9 @@ TEST(SystemErrorDescription, TakesTheSystemsTextWithoutItsLineBreakElseTheNumber
         {4294967295u, "\r\n", "Error 4294967295"},
     };
     for (const Case& test : cases) {
-        EXPECT_EQ(SystemErrorDescription({test.number, test.systemText}), test.expected) << test.number;
+        EXPECT_EQ(SystemErrorDescription({static_cast<std::int32_t>(test.number), test.systemText}),
+                  test.expected)
+            << test.number;
     }
 }
 

@@ -11,7 +11,8 @@
 #include "launcher/core/LauncherForm.h"
 #include "launcher/core/Texts.h"
 #include "launcher/resources/resource.h"
-#include "launcher/win32/SystemMessage.h"
+#include "Com.h"
+#include "SystemMessage.h"
 #include "launcher/win32/mod1.h"
 
 namespace zandrel::launcher {
@@ -27,6 +28,8 @@ constexpr char kPictureClass[] = "Zandrel.Picture1";
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT kTimer1Interval = 6000;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Room for the system's longest texts about starting a program.
+constexpr DWORD kMessageTextSize = 512;
 
 // The per-window DPI calls exist only from Windows 10 on. Before, the screen's DPI stands in: the
 // system DPI, which is the DPI of every window of a system-aware program.
@@ -129,7 +132,7 @@ class Form1 final : public FormPlatform {
         if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &started)) {
             const DWORD error = GetLastError();
-            return {false, 0, {error, SystemMessageText(error)}};
+            return {false, 0, {static_cast<std::int32_t>(error), SystemMessageText(error, kMessageTextSize)}};
         }
         // Held to the end, so that the server's id cannot pass to another process meanwhile.
         serverProcess_.reset(started.hProcess);
@@ -288,24 +291,6 @@ LRESULT CALLBACK Picture1WindowProc(HWND window, UINT message, WPARAM wParam, LP
     return 0;
 }
 
-// COM on the user-interface thread for the whole run: some of the handlers that ShellExecuteA hands an
-// address to are COM objects. Apartment-threaded without OLE1 DDE, as the shell asks.
-class ShellComApartment {
-  public:
-    ShellComApartment() noexcept
-        : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ShellComApartment(const ShellComApartment&) = delete;
-    ShellComApartment& operator=(const ShellComApartment&) = delete;
-    ~ShellComApartment() {
-        if (started_) {
-            CoUninitialize();
-        }
-    }
-
-  private:
-    bool started_;
-};
-
 bool RegisterClasses(HINSTANCE instance) {
     WNDCLASSEXA form{};
     form.cbSize = sizeof form;
@@ -329,7 +314,9 @@ void SysTrayMouseEventHandler() {
 }
 
 int RunForm1(HINSTANCE instance) {
-    const ShellComApartment com;
+    // COM on the user-interface thread for the whole run: some of the handlers that ShellExecuteA hands
+    // an address to are COM objects. Apartment-threaded without OLE1 DDE, as the shell asks.
+    const ComApartment com(COINIT_DISABLE_OLE1DDE);
     if (!RegisterClasses(instance)) {
         return 0;
     }

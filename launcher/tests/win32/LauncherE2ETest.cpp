@@ -17,7 +17,7 @@
 #include "launcher/core/Texts.h"
 #include "launcher/resources/resource.h"
 #include "launcher/tests/win32/Desktop.h"
-#include "launcher/win32/SystemMessage.h"
+#include "SystemMessage.h"
 
 namespace zandrel::launcher {
 namespace {
@@ -73,7 +73,7 @@ std::vector<std::string> OpenedAddresses() {
 
 // The system's description of `error` as the launcher words it.
 std::string SystemText(DWORD error) {
-    return SystemErrorDescription({error, SystemMessageText(error)});
+    return SystemErrorDescription({static_cast<std::int32_t>(error), SystemMessageText(error, 512)});
 }
 
 struct SocketTraits {
@@ -228,7 +228,8 @@ TEST_F(LauncherE2E, WithoutServerShowsTheStartFailureBoxAndStaysWithoutPageOrIco
     const HWND text = GetDlgItem(box, 0xFFFF);  // the box's text control
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(TextOf(text), "Error Shelling file.\r\n" + SystemText(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(SystemMessageText(ERROR_FILE_NOT_FOUND).empty()) << "the system has no text for the error";
+    EXPECT_FALSE(SystemMessageText(ERROR_FILE_NOT_FOUND, 512).empty())
+        << "the system has no text for the error";
     // OK is the only button.
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
