@@ -13,6 +13,7 @@
 #include "launcher/resources/resource.h"
 #include "Com.h"
 #include "SystemMessage.h"
+#include "WindowProc.h"
 #include "launcher/win32/mod1.h"
 
 namespace zandrel::launcher {
@@ -244,15 +245,6 @@ LRESULT HandleForm1Message(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
-LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    // No exception may cross the system's dispatch.
-    try {
-        return HandleForm1Message(window, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
-}
-
 // The start-up image at the form's scale, from the box's top-left corner, cut to the box.
 void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) noexcept {
     BITMAP size{};
@@ -294,7 +286,7 @@ LRESULT CALLBACK Picture1WindowProc(HWND window, UINT message, WPARAM wParam, LP
 bool RegisterClasses(HINSTANCE instance) {
     WNDCLASSEXA form{};
     form.cbSize = sizeof form;
-    form.lpfnWndProc = &Form1WindowProc;
+    form.lpfnWndProc = &GuardedWindowProc<HandleForm1Message>;
     form.hInstance = instance;
     form.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);

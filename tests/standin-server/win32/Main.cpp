@@ -12,6 +12,7 @@
 #include "Paths.h"
 #include "ResultFile.h"
 #include "UniqueHandle.h"
+#include "WindowProc.h"
 #include "tests/standin-server/core/HttpExchange.h"
 
 namespace zandrel::standin {
@@ -162,15 +163,6 @@ LRESULT HandleServerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    // No exception may cross the system's dispatch; a request that failed that way is dropped.
-    try {
-        return HandleServerMessage(window, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
-}
-
 struct WinsockSession {
     bool started = false;
     WinsockSession() {
@@ -189,7 +181,8 @@ struct WinsockSession {
 int Run(HINSTANCE instance) {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &ServerWindowProc;
+    // A request that failed by throwing is dropped.
+    windowClass.lpfnWndProc = &GuardedWindowProc<HandleServerMessage>;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = kWindowClass;
     if (RegisterClassExA(&windowClass) == 0) {
