@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "FakeManagementService.h"
-#include "Module1.h"
+#include "gaugewell/tests/FakeManagementService.h"
+#include "gaugewell/core/Module1.h"
 
 namespace {
 
-using namespace zandrel;
-using namespace zandrel::testing;
+using namespace zandrel::gaugewell;
+using namespace zandrel::gaugewell::testing;
 
 std::vector<std::string> Fields(std::string_view input) {
     std::vector<std::string> fields;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "ManagementService.h"
+#include "gaugewell/core/Ports.h"
 
-namespace zandrel::testing {
+namespace zandrel::gaugewell::testing {
 
 // Properties of one instance; a name that is absent cannot be read.
 using FakeProperties = std::map<std::string, std::string>;
@@ -42,4 +42,4 @@ class FakeLocale : public UserLocale {
     std::string ThousandsSeparator() override { return separator; }
 };
 
-}  // namespace zandrel::testing
+}  // namespace zandrel::gaugewell::testing

@@ -6,13 +6,15 @@
 #include <filesystem>
 #include <functional>
 
-#include "FakeManagementService.h"
-#include "Module1.h"
-#include "ResultLines.h"
+#include "gaugewell/tests/FakeManagementService.h"
+#include "gaugewell/core/Module1.h"
+#include "gaugewell/core/Lines.h"
 #include "Scratch.h"
 
-namespace zandrel::testing {
+namespace zandrel::gaugewell::testing {
 namespace {
+
+using namespace zandrel::testing;
 
 using ::testing::ElementsAre;
 
@@ -408,4 +410,4 @@ TEST(Main, UnwritableResultFileEndsWithItsStatus) {
 }
 
 }  // namespace
-}  // namespace zandrel::testing
+}  // namespace zandrel::gaugewell::testing

@@ -1,10 +1,10 @@
-#include "WbemService.h"
+#include "gaugewell/win32/WbemService.h"
 
 #include <wbemdisp.h>
 
 #include "AnsiText.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 namespace {}  // namespace
 
 ServiceFailure TakeFailure(long result) {
@@ -183,4 +183,4 @@ std::string WindowsLocale::ThousandsSeparator() {
     return separator;
 }
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "Com.h"
-#include "ManagementService.h"
+#include "gaugewell/core/Ports.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 
 class WbemService : public ManagementService {
   public:
@@ -28,4 +28,4 @@ class WindowsLocale : public UserLocale {
     std::string ThousandsSeparator() override;
 };
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <variant>
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 
 // A failure as the service reports it: its result code and the description that came with it.
 struct ServiceFailure {
@@ -65,4 +65,4 @@ class UserLocale {
     virtual std::string ThousandsSeparator() = 0;
 };
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

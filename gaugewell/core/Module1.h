@@ -8,9 +8,9 @@
 #include <variant>
 
 #include "ExitStatus.h"
-#include "ManagementService.h"
+#include "gaugewell/core/Ports.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 
 // What one run works with; the probes write through it and note a line that could not be written.
 struct ProbeContext {
@@ -52,4 +52,4 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
 // One whole run with the settings file and result file in `directory`.
 ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view directory);
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

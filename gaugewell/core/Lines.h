@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "ManagementService.h"
+#include "gaugewell/core/Ports.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 
 inline constexpr std::string_view kResultFileName = "Gaugewell.log";
 
@@ -32,4 +32,4 @@ inline constexpr std::string_view kDiskNotFound = "<Disk not found>";
 // A free-memory figure the service did not report; the bracket tells the reading server it is no value.
 inline constexpr std::string_view kFreeMemoryNotFound = "<Free memory not found>";
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

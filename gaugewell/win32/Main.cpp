@@ -2,12 +2,12 @@
 #include <windows.h>
 
 #include "ExecutableDirectory.h"
-#include "Module1.h"
-#include "WbemService.h"
+#include "gaugewell/core/Module1.h"
+#include "gaugewell/win32/WbemService.h"
 
 // A window-less program has WinMain as its entry point with every toolchain.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    zandrel::WbemService service;
-    zandrel::WindowsLocale locale;
-    return static_cast<int>(zandrel::Main(service, locale, zandrel::ExecutableDirectory()));
+    zandrel::gaugewell::WbemService service;
+    zandrel::gaugewell::WindowsLocale locale;
+    return static_cast<int>(zandrel::gaugewell::Main(service, locale, zandrel::ExecutableDirectory()));
 }

@@ -1,4 +1,4 @@
-#include "Module1.h"
+#include "gaugewell/core/Module1.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,9 +9,9 @@
 #include "INIfiles.h"
 #include "Paths.h"
 #include "ResultFile.h"
-#include "ResultLines.h"
+#include "gaugewell/core/Lines.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 namespace {
 
 inline constexpr std::string_view kSettingsFile = "memory.conf";
@@ -301,4 +301,4 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view
     return endedStatus();
 }
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

@@ -1,11 +1,11 @@
 // The COM adapter against Wine's own management service: what the core relies on from the real thing.
 #include <gtest/gtest.h>
 
-#include "Module1.h"
+#include "gaugewell/core/Module1.h"
 #include "ProgramRun.h"
-#include "WbemService.h"
+#include "gaugewell/win32/WbemService.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 namespace {
 
 std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
@@ -150,4 +150,4 @@ TEST(WindowsLocale, GivesTheUserThousandsSeparator) {
 }
 
 }  // namespace
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

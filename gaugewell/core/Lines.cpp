@@ -1,6 +1,6 @@
-#include "ResultLines.h"
+#include "gaugewell/core/Lines.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 namespace {
 
 // ".  Error -2147217405: description", the tail that every failure line shares.
@@ -71,4 +71,4 @@ std::string DiskFailureText(const ServiceFailure& failure) {
     return FailureText(failure, "disk info");
 }
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell
