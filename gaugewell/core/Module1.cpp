@@ -7,8 +7,6 @@
 #include <limits>
 
 #include "INIfiles.h"
-#include "Paths.h"
-#include "ResultFile.h"
 #include "gaugewell/core/Lines.h"
 
 namespace zandrel::gaugewell {
@@ -122,7 +120,7 @@ std::optional<double> ParseCount(const std::optional<std::string>& text) {
 }
 
 bool WriteResult(ProbeContext& context, std::string_view text) {
-    if (AppendResultLine(context.resultPath, text).ok()) {
+    if (context.resultFile.AppendLine(text).ok()) {
         return true;
     }
     context.lineLost = true;
@@ -239,7 +237,8 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
     return WholeNumberText(megabytes) + " MB (" + WholeNumberText(percent) + "% Free)";
 }
 
-ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view directory) {
+ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,
+                std::string_view directory) {
     std::optional<std::string> settings[4];
     const std::string_view keys[4] = {"Server", "Username", "Password", "Disk"};
     for (int i = 0; i < 4; ++i) {
@@ -255,7 +254,7 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view
     const std::string password = *settings[2] == kNotFound ? std::string() : *settings[2];
     const std::string& disk = *settings[3];
 
-    ProbeContext context{service, locale, JoinPath(directory, kResultFileName)};
+    ProbeContext context{service, locale, resultFile};
     // A measurement's own failure line that was lost still lets the run go on; a line of the run
     // itself that cannot be written ends it at once, as nothing after it could be reported either.
     const auto endedStatus = [&context] {

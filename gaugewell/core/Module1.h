@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "ExitStatus.h"
+#include "ResultFile.h"
 #include "gaugewell/core/Ports.h"
 
 namespace zandrel::gaugewell {
@@ -16,7 +17,7 @@ namespace zandrel::gaugewell {
 struct ProbeContext {
     ManagementService& service;
     UserLocale& locale;
-    std::string resultPath;
+    ResultFile& resultFile;
     bool lineLost = false;
 };
 
@@ -49,7 +50,8 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
                                             std::string_view userName, std::string_view password,
                                             std::string_view drive);
 
-// One whole run with the settings file and result file in `directory`.
-ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view directory);
+// One whole run with the settings file in `directory`, appending to `resultFile` (Gaugewell.log).
+ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,
+                std::string_view directory);
 
 }  // namespace zandrel::gaugewell

@@ -1,6 +1,7 @@
 // A whole run on any settings file and any figures the service may hand back: fields of the input,
 // separated by NUL bytes, are memory.conf, two processor loads, the four memory and disk counts, the
-// locale separator, and a byte whose bits make connections and queries fail.
+// locale separator, a byte whose bits make connections and queries fail, the failure description, and
+// a byte that picks the first result line that is lost.
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "gaugewell/tests/FakeManagementService.h"
+#include "MemoryResultFile.h"
 #include "gaugewell/core/Module1.h"
 
 namespace {
@@ -102,7 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         std::fwrite(fields[0].data(), 1, fields[0].size(), conf);
         std::fclose(conf);
     }
-    Main(host, locale, directory.string());
-    std::filesystem::remove(directory / "Gaugewell.log");
+    zandrel::testing::MemoryResultFile resultFile;
+    if (fields.size() > 10 && !fields[10].empty()) {
+        resultFile.failFromLine = static_cast<unsigned char>(fields[10][0]) % 8;
+    }
+    Main(host, locale, resultFile, directory.string());
     return 0;
 }
