@@ -11,22 +11,21 @@ namespace zandrel::gaugewell {
 
 inline constexpr std::string_view kResultFileName = "Gaugewell.log";
 
-std::string ConnectionFailedLine(std::string_view server, const ServiceFailure& failure);
-std::string ProcessorQueryFailedLine(std::string_view server, const ServiceFailure& failure);
+std::string ConnectionFailedLine(std::string_view server, const Failure& failure);
+std::string ProcessorQueryFailedLine(std::string_view server, const Failure& failure);
 std::string ProcessorLoadLine(std::string_view loadText);
-std::string MemoryQueryFailedLine(std::string_view server, const ServiceFailure& failure);
+std::string MemoryQueryFailedLine(std::string_view server, const Failure& failure);
 std::string FreeMemoryLine(std::string_view memoryText);
-std::string DiskQueryFailedLine(std::string_view drive, std::string_view server,
-                                const ServiceFailure& failure);
+std::string DiskQueryFailedLine(std::string_view drive, std::string_view server, const Failure& failure);
 std::string FreeDiskSpaceLine(std::string_view drive, std::string_view diskText);
 std::string NoDriveLine();
 std::string DriveInvalidLine();
 std::string ClosingLine();
 
 // The texts a measurement returns in place of its value when its query failed.
-std::string ProcessorFailureText(const ServiceFailure& failure);
-std::string MemoryFailureText(const ServiceFailure& failure);
-std::string DiskFailureText(const ServiceFailure& failure);
+std::string ProcessorFailureText(const Failure& failure);
+std::string MemoryFailureText(const Failure& failure);
+std::string DiskFailureText(const Failure& failure);
 
 inline constexpr std::string_view kDiskNotFound = "<Disk not found>";
 // A free-memory figure the service did not report; the bracket tells the reading server it is no value.

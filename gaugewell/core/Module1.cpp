@@ -52,8 +52,8 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 template <typename T>
-const ServiceFailure* FailureOf(const ServiceResult<T>& result) {
-    return std::get_if<ServiceFailure>(&result);
+const Failure* FailureOf(const ServiceResult<T>& result) {
+    return std::get_if<Failure>(&result);
 }
 
 template <typename T>
@@ -130,7 +130,7 @@ bool WriteResult(ProbeContext& context, std::string_view text) {
 std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, std::string_view server,
                                                     std::string_view userName, std::string_view password) {
     auto connected = context.service.Connect(server, userName, password);
-    if (const ServiceFailure* failure = FailureOf(connected)) {
+    if (const Failure* failure = FailureOf(connected)) {
         WriteResult(context, ConnectionFailedLine(server, *failure));
         return nullptr;
     }
@@ -144,7 +144,7 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, std::stri
         return std::nullopt;
     }
     auto queried = connection->ExecQuery("Select * From Win32_Processor", "WQL", kReturnImmediately);
-    if (const ServiceFailure* failure = FailureOf(queried)) {
+    if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, ProcessorQueryFailedLine(server, *failure));
         return ProcessorFailureText(*failure);
     }
@@ -178,7 +178,7 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view
         return std::nullopt;
     }
     auto queried = connection->InstancesOf("Win32_OperatingSystem", kReturnImmediately);
-    if (const ServiceFailure* failure = FailureOf(queried)) {
+    if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, MemoryQueryFailedLine(server, *failure));
         return MemoryFailureText(*failure);
     }
@@ -214,7 +214,7 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
     const std::string query =
         "Select * From Win32_LogicalDisk Where DeviceID = \"" + std::string(drive) + "\"";
     auto queried = connection->ExecQuery(query, "WQL", kReturnImmediately);
-    if (const ServiceFailure* failure = FailureOf(queried)) {
+    if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, DiskQueryFailedLine(drive, server, *failure));
         return DiskFailureText(*failure);
     }

@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
                 {{}, {disk}, {}};
         }
     }
-    const ServiceFailure failure{-2147217405, fields.size() > 9 ? fields[9] : std::string()};
+    const zandrel::Failure failure{-2147217405, fields.size() > 9 ? fields[9] : std::string()};
     for (int connection = 0; connection < 3; ++connection) {
         if (failures & (1u << connection)) {
             host.connectFailures[connection] = failure;

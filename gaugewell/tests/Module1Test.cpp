@@ -25,8 +25,8 @@ const std::string kMemoryClass = "Win32_OperatingSystem";
 std::string DiskQuery(const std::string& drive) {
     return "Select * From Win32_LogicalDisk Where DeviceID = \"" + drive + "\"";
 }
-const ServiceFailure kAccessDenied{-2147217405, "Access denied "};
-const ServiceFailure kNoHost{-2147217387, ""};
+const Failure kAccessDenied{-2147217405, "Access denied "};
+const Failure kNoHost{-2147217387, ""};
 
 // A host that answers every query: one processor at 18%, 1 GiB of 4 GiB free, drive C: 476 MB (12%) free.
 FakeManagementService HealthyHost() {

@@ -7,8 +7,8 @@
 namespace zandrel::gaugewell {
 namespace {}  // namespace
 
-ServiceFailure TakeFailure(long result) {
-    ServiceFailure failure{static_cast<std::int32_t>(result), {}};
+Failure TakeFailure(long result) {
+    Failure failure{static_cast<std::int32_t>(result), {}};
     ComPtr<IErrorInfo> errorInfo;
     if (GetErrorInfo(0, errorInfo.Put()) == S_OK && errorInfo) {
         UniqueBstr description;

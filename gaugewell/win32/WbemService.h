@@ -21,7 +21,7 @@ class WbemService : public ManagementService {
 
 // The failure of the COM call that just returned `result`, with the description that the object left
 // in the thread's error information (an empty text when it left none); the information is used up.
-ServiceFailure TakeFailure(long result);
+Failure TakeFailure(long result);
 
 class WindowsLocale : public UserLocale {
   public:
