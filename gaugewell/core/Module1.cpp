@@ -13,6 +13,21 @@ namespace zandrel::gaugewell {
 namespace {
 
 inline constexpr std::string_view kSettingsFile = "memory.conf";
+
+// The settings of memory.conf as read, each kNotFound when absent.
+struct ProbeSettings {
+    std::string server;
+    std::string userName;
+    std::string password;
+    std::string disk;
+};
+
+// Read in the order the run has always read them, the file opened anew for each.
+constexpr SettingKey<ProbeSettings> kSettingKeys[] = {{"Server", &ProbeSettings::server},
+                                                      {"Username", &ProbeSettings::userName},
+                                                      {"Password", &ProbeSettings::password},
+                                                      {"Disk", &ProbeSettings::disk}};
+
 inline constexpr double kLargestCount = 18446744073709551616.0;  // 2^64
 
 // A whole, finite, non-negative number in plain decimal digits.
@@ -239,20 +254,16 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
 
 ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,
                 std::string_view directory) {
-    std::optional<std::string> settings[4];
-    const std::string_view keys[4] = {"Server", "Username", "Password", "Disk"};
-    for (int i = 0; i < 4; ++i) {
-        settings[i] = ReadIniValue(kSettingsFile, keys[i], kSettingsFile, directory);
-        if (!settings[i]) {
-            return ExitStatus::SettingsUnreadable;
-        }
+    const std::optional<ProbeSettings> settings =
+        ReadSettings<ProbeSettings>(kSettingsFile, directory, kSettingKeys);
+    if (!settings) {
+        return ExitStatus::SettingsUnreadable;
     }
-    const std::string& serverSetting = *settings[0];
     const std::string server =
-        serverSetting == kNotFound || serverSetting.empty() ? std::string(".") : serverSetting;
-    const std::string userName = *settings[1] == kNotFound ? std::string() : *settings[1];
-    const std::string password = *settings[2] == kNotFound ? std::string() : *settings[2];
-    const std::string& disk = *settings[3];
+        settings->server == kNotFound || settings->server.empty() ? std::string(".") : settings->server;
+    const std::string userName = settings->userName == kNotFound ? std::string() : settings->userName;
+    const std::string password = settings->password == kNotFound ? std::string() : settings->password;
+    const std::string& disk = settings->disk;
 
     ProbeContext context{service, locale, resultFile};
     // A measurement's own failure line that was lost still lets the run go on; a line of the run
