@@ -58,6 +58,22 @@ std::string ClosingLine() {
     return "Zandrel data capture completed";
 }
 
+// A load is written with one blank before its digits.
+std::string ProcessorLoadText(int load) {
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on `" " + std::to_string(load)`.
+    std::string text(1, ' ');
+    text += std::to_string(load);
+    return text;
+}
+
+std::string FreeMemoryText(std::string_view size, std::string_view freePercent) {
+    return std::string(size) + " (" + std::string(freePercent) + "% Free)";
+}
+
+std::string FreeDiskSpaceText(std::string_view freeMegabytes, std::string_view freePercent) {
+    return std::string(freeMegabytes) + " MB (" + std::string(freePercent) + "% Free)";
+}
+
 std::string ProcessorFailureText(const Failure& failure) {
     return FailureText(failure, "processor info");
 }

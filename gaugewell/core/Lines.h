@@ -22,6 +22,11 @@ std::string NoDriveLine();
 std::string DriveInvalidLine();
 std::string ClosingLine();
 
+// The texts of the measurements' figures, from their digits.
+std::string ProcessorLoadText(int load);
+std::string FreeMemoryText(std::string_view size, std::string_view freePercent);
+std::string FreeDiskSpaceText(std::string_view freeMegabytes, std::string_view freePercent);
+
 // The texts a measurement returns in place of its value when its query failed.
 std::string ProcessorFailureText(const Failure& failure);
 std::string MemoryFailureText(const Failure& failure);

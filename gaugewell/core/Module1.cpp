@@ -76,12 +76,9 @@ std::unique_ptr<T> ObjectOf(ServiceResult<T>& result) {
     return std::move(std::get<std::unique_ptr<T>>(result));
 }
 
-// A load is written with one blank before its digits, a failure text as it stands.
 std::string LoadText(const CpuUtilization& cpu) {
     if (const int* load = std::get_if<int>(&cpu)) {
-        std::string text(1, ' ');
-        text += std::to_string(*load);
-        return text;
+        return ProcessorLoadText(*load);
     }
     return std::get<std::string>(cpu);
 }
@@ -216,7 +213,7 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view
         return text;
     }
     const double percent = std::floor(*freeKilobytes * 100 / *totalKilobytes);
-    return RemoveCommas(std::move(text)) + " (" + WholeNumberText(percent) + "% Free)";
+    return FreeMemoryText(RemoveCommas(std::move(text)), WholeNumberText(percent));
 }
 
 std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_view server,
@@ -249,7 +246,7 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
     }
     const double megabytes = std::floor(*freeBytes / 1048576.0);
     const double percent = std::floor(*freeBytes / *sizeBytes * 100);
-    return WholeNumberText(megabytes) + " MB (" + WholeNumberText(percent) + "% Free)";
+    return FreeDiskSpaceText(WholeNumberText(megabytes), WholeNumberText(percent));
 }
 
 ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,

@@ -5,7 +5,6 @@
 #include "AnsiText.h"
 
 namespace zandrel::gaugewell {
-namespace {}  // namespace
 
 Failure TakeFailure(long result) {
     Failure failure{static_cast<std::int32_t>(result), {}};
