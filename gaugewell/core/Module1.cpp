@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "INIfiles.h"
+#include "Text.h"
 #include "gaugewell/core/Lines.h"
 
 namespace zandrel::gaugewell {
@@ -53,16 +54,6 @@ std::string GroupDigits(const std::string& digits, std::string_view separator) {
 
 std::string RemoveCommas(std::string text) {
     std::erase(text, ',');
-    return text;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && text.back() == ' ') {
-        text.remove_suffix(1);
-    }
     return text;
 }
 
