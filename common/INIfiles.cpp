@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Paths.h"
+#include "Text.h"
 
 namespace zandrel {
 namespace {
@@ -72,15 +73,6 @@ class FieldReader {
     size_t pos_ = 0;
 };
 
-std::string_view TrimSpaces(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
 char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -98,7 +90,7 @@ bool FoldedEquals(std::string_view a, std::string_view b) {
 }
 
 bool IsHeader(std::string_view field, std::string_view section) {
-    const std::string_view trimmed = TrimSpaces(field);
+    const std::string_view trimmed = TrimBlanks(field);
     return trimmed.size() == section.size() + 2 && trimmed.front() == '[' && trimmed.back() == ']' &&
            FoldedEquals(trimmed.substr(1, section.size()), section);
 }
@@ -122,7 +114,7 @@ std::string FindIniValue(std::string_view fileText, std::string_view section, st
     }
     // The key search runs on through any later sections, to the end of the file.
     while (const auto field = fields.Next()) {
-        const std::string_view trimmed = TrimSpaces(field->text);
+        const std::string_view trimmed = TrimBlanks(field->text);
         if (trimmed.size() >= key.size() && FoldedEquals(trimmed.substr(0, key.size()), key)) {
             // A setting cut off by the end of the file has no value: taking the rest of the file
             // would hand out a password or host name that was never closed.

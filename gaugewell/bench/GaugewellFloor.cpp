@@ -2,12 +2,12 @@
 // through the same adapter, with no settings, no arithmetic and no result file.
 #include <string>
 
-#include "Module1.h"
-#include "WbemService.h"
+#include "gaugewell/core/Module1.h"
+#include "gaugewell/win32/WbemService.h"
 
 namespace {
 
-using namespace zandrel;
+using namespace zandrel::gaugewell;
 
 // Connects, runs one query and reads the named properties of every instance; the connection and
 // the set are released on return, as in a run.

@@ -1,6 +1,7 @@
 // A whole run on any settings file and any figures the service may hand back: fields of the input,
 // separated by NUL bytes, are memory.conf, two processor loads, the four memory and disk counts, the
-// locale separator, and a byte whose bits make connections and queries fail.
+// locale separator, a byte whose bits make connections and queries fail, the failure description, and
+// a byte that picks the first result line that is lost.
 #include <unistd.h>
 
 #include <cstdint>
@@ -10,13 +11,14 @@
 #include <string_view>
 #include <vector>
 
-#include "FakeManagementService.h"
-#include "Module1.h"
+#include "gaugewell/tests/FakeManagementService.h"
+#include "MemoryResultFile.h"
+#include "gaugewell/core/Module1.h"
 
 namespace {
 
-using namespace zandrel;
-using namespace zandrel::testing;
+using namespace zandrel::gaugewell;
+using namespace zandrel::gaugewell::testing;
 
 std::vector<std::string> Fields(std::string_view input) {
     std::vector<std::string> fields;
@@ -77,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
                 {{}, {disk}, {}};
         }
     }
-    const ServiceFailure failure{-2147217405, fields.size() > 9 ? fields[9] : std::string()};
+    const zandrel::Failure failure{-2147217405, fields.size() > 9 ? fields[9] : std::string()};
     for (int connection = 0; connection < 3; ++connection) {
         if (failures & (1u << connection)) {
             host.connectFailures[connection] = failure;
@@ -102,7 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         std::fwrite(fields[0].data(), 1, fields[0].size(), conf);
         std::fclose(conf);
     }
-    Main(host, locale, directory.string());
-    std::filesystem::remove(directory / "Gaugewell.log");
+    zandrel::testing::MemoryResultFile resultFile;
+    if (fields.size() > 10 && !fields[10].empty()) {
+        resultFile.failFromLine = static_cast<unsigned char>(fields[10][0]) % 8;
+    }
+    Main(host, locale, resultFile, directory.string());
     return 0;
 }

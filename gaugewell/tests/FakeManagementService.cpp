@@ -1,6 +1,6 @@
-#include "FakeManagementService.h"
+#include "gaugewell/tests/FakeManagementService.h"
 
-namespace zandrel::testing {
+namespace zandrel::gaugewell::testing {
 namespace {
 
 class FakeInstance : public ManagementInstance {
@@ -79,4 +79,4 @@ ServiceResult<ManagementConnection> FakeManagementService::Connect(std::string_v
     return std::make_unique<FakeConnection>(*this);
 }
 
-}  // namespace zandrel::testing
+}  // namespace zandrel::gaugewell::testing

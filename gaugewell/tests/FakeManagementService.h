@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "ManagementService.h"
+#include "gaugewell/core/Ports.h"
 
-namespace zandrel::testing {
+namespace zandrel::gaugewell::testing {
 
 // Properties of one instance; a name that is absent cannot be read.
 using FakeProperties = std::map<std::string, std::string>;
 
 struct FakeAnswer {
-    std::optional<ServiceFailure> failure;
+    std::optional<Failure> failure;
     std::vector<FakeProperties> instances;
     std::optional<std::int32_t> count;  // what Count reports, when not the number of instances
 };
@@ -24,7 +24,7 @@ struct FakeAnswer {
 class FakeManagementService : public ManagementService {
   public:
     // Connections by their order in the run (0 first); a connection without an entry succeeds.
-    std::map<int, ServiceFailure> connectFailures;
+    std::map<int, Failure> connectFailures;
     // Answers by class name (InstancesOf) or query text (ExecQuery); anything else yields an empty set.
     std::map<std::string, FakeAnswer> answers;
     std::vector<std::string> calls;
@@ -42,4 +42,4 @@ class FakeLocale : public UserLocale {
     std::string ThousandsSeparator() override { return separator; }
 };
 
-}  // namespace zandrel::testing
+}  // namespace zandrel::gaugewell::testing

@@ -6,13 +6,17 @@
 #include <filesystem>
 #include <functional>
 
-#include "FakeManagementService.h"
-#include "Module1.h"
-#include "ResultLines.h"
+#include "gaugewell/tests/FakeManagementService.h"
+#include "gaugewell/core/Module1.h"
+#include "gaugewell/core/Lines.h"
+#include "MemoryResultFile.h"
+#include "ResultFile.h"
 #include "Scratch.h"
 
-namespace zandrel::testing {
+namespace zandrel::gaugewell::testing {
 namespace {
+
+using namespace zandrel::testing;
 
 using ::testing::ElementsAre;
 
@@ -21,8 +25,8 @@ const std::string kMemoryClass = "Win32_OperatingSystem";
 std::string DiskQuery(const std::string& drive) {
     return "Select * From Win32_LogicalDisk Where DeviceID = \"" + drive + "\"";
 }
-const ServiceFailure kAccessDenied{-2147217405, "Access denied "};
-const ServiceFailure kNoHost{-2147217387, ""};
+const Failure kAccessDenied{-2147217405, "Access denied "};
+const Failure kNoHost{-2147217387, ""};
 
 // A host that answers every query: one processor at 18%, 1 GiB of 4 GiB free, drive C: 476 MB (12%) free.
 FakeManagementService HealthyHost() {
@@ -47,7 +51,8 @@ RunOutcome RunWith(FakeManagementService& host, const std::optional<std::string>
     if (settings) {
         dir.Write("memory.conf", *settings);
     }
-    const ExitStatus status = Main(host, locale, dir.Path());
+    ResultFileAt resultFile(dir.Path(), "Gaugewell.log");
+    const ExitStatus status = Main(host, locale, resultFile, dir.Path());
     return {status, dir.Read("Gaugewell.log")};
 }
 
@@ -120,9 +125,9 @@ TEST(ParseCount, AcceptsOnlyWholeDecimalCounts) {
 // Runs one measurement alone against `host` and gives its result, or nothing when the run ended.
 template <typename Probe>
 auto Measure(FakeManagementService& host, Probe probe) {
-    ScratchDir dir;
     FakeLocale locale;
-    ProbeContext context{host, locale, dir.PathOf("Gaugewell.log")};
+    MemoryResultFile resultFile;
+    ProbeContext context{host, locale, resultFile};
     return probe(context);
 }
 
@@ -383,7 +388,8 @@ TEST(Main, AppendsRunAfterRun) {
     FakeLocale locale;
     for (int i = 0; i < 2; ++i) {
         FakeManagementService host = HealthyHost();
-        EXPECT_EQ(Main(host, locale, dir.Path()), ExitStatus::Completed);
+        ResultFileAt resultFile(dir.Path(), "Gaugewell.log");
+        EXPECT_EQ(Main(host, locale, resultFile, dir.Path()), ExitStatus::Completed);
     }
     const std::string group =
         "CPU Utilization= 18%\r\nFree Memory=1024 MB (25% Free)\r\n"
@@ -391,21 +397,77 @@ TEST(Main, AppendsRunAfterRun) {
     EXPECT_EQ(dir.Read("Gaugewell.log"), "earlier\r\n" + group + group);
 }
 
-TEST(Main, UnwritableResultFileEndsWithItsStatus) {
-    for (const bool connectionFails : {false, true}) {
+// A result file that loses only the line numbered `lostLine` (0 first) and keeps the others.
+class LosesOneLine : public MemoryResultFile {
+  public:
+    explicit LosesOneLine(std::size_t line) : lostLine_(line) {}
+    Status AppendLine(std::string_view text) override {
+        if (lines_++ == lostLine_) {
+            return Status::Failed(5);
+        }
+        return MemoryResultFile::AppendLine(text);
+    }
+
+  private:
+    std::size_t lostLine_;
+    std::size_t lines_ = 0;
+};
+
+TEST(Main, ALostLineEndsWithItsStatus) {
+    const std::string cpu = "CPU Utilization= 18%\r\n";
+    const std::string memory = "Free Memory=1024 MB (25% Free)\r\n";
+    const std::string disk = "Free Space on Drive C:=476 MB (12% Free)\r\n";
+    const std::string closing = "Zandrel data capture completed\r\n";
+    const auto failed = [](const char* what) {
+        return std::string("<Error -2147217405 while getting ") + what + ": \"Access denied \">";
+    };
+    const struct {
+        const char* name;
+        std::function<void(FakeManagementService&)> arrange;
+        std::size_t line;
+        bool onlyThatLine;  // else that line and every later one are lost
+        std::string log;
+        std::ptrdiff_t connections;
+    } kCases[] = {
+        // A measurement's own failure line is skipped: the run goes on to its end.
+        {"processor failure line",
+         [](FakeManagementService& h) { h.answers[kProcessorQuery].failure = kAccessDenied; }, 0, true,
+         "CPU Utilization=" + failed("processor info") + "%\r\n" + memory + disk + closing, 3},
+        {"memory failure line",
+         [](FakeManagementService& h) { h.answers[kMemoryClass].failure = kAccessDenied; }, 1, true,
+         cpu + "Free Memory=" + failed("free memory") + "\r\n" + disk + closing, 3},
+        {"disk failure line",
+         [](FakeManagementService& h) { h.answers[DiskQuery("C:")].failure = kAccessDenied; }, 2, true,
+         cpu + memory + "Free Space on Drive C:=" + failed("disk info") + "\r\n" + closing, 3},
+        {"connection line", [](FakeManagementService& h) { h.connectFailures[0] = kNoHost; }, 0, false, "",
+         1},
+        {"later connection line", [](FakeManagementService& h) { h.connectFailures[2] = kNoHost; }, 2, false,
+         cpu + memory, 3},
+        // A figure's line or the closing line stops the run at once, even if later lines could be written.
+        {"processor line", [](FakeManagementService&) {}, 0, false, "", 1},
+        {"memory line", [](FakeManagementService&) {}, 1, true, cpu, 2},
+        {"disk line", [](FakeManagementService&) {}, 2, true, cpu + memory, 3},
+        {"closing line", [](FakeManagementService&) {}, 3, false, cpu + memory + disk, 3},
+        {"processor line after its failure line",
+         [](FakeManagementService& h) { h.answers[kProcessorQuery].failure = kAccessDenied; }, 1, true,
+         "Error finding processor info on ..  Error -2147217405: Access denied \r\n", 1},
+    };
+    for (const auto& c : kCases) {
         ScratchDir dir;
         dir.Write("memory.conf", "[memory.conf]\r\nDisk=C\r\n");
-        std::filesystem::create_directory(dir.PathOf("Gaugewell.log"));
         FakeManagementService host = HealthyHost();
-        if (connectionFails) {
-            host.connectFailures[0] = kNoHost;
-        }
+        c.arrange(host);
         FakeLocale locale;
-        EXPECT_EQ(Main(host, locale, dir.Path()), ExitStatus::ResultUnwritable);
+        LosesOneLine oneLost(c.line);
+        MemoryResultFile fromThere;
+        fromThere.failFromLine = c.line;
+        MemoryResultFile& resultFile = c.onlyThatLine ? oneLost : fromThere;
+        EXPECT_EQ(Main(host, locale, resultFile, dir.Path()), ExitStatus::ResultUnwritable) << c.name;
+        EXPECT_EQ(resultFile.bytes, c.log) << c.name;
         // Nothing more is asked of the host once the run cannot report.
-        EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "Connect .||"), 1);
+        EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "Connect .||"), c.connections) << c.name;
     }
 }
 
 }  // namespace
-}  // namespace zandrel::testing
+}  // namespace zandrel::gaugewell::testing

@@ -1,14 +1,13 @@
-#include "WbemService.h"
+#include "gaugewell/win32/WbemService.h"
 
 #include <wbemdisp.h>
 
 #include "AnsiText.h"
 
-namespace zandrel {
-namespace {}  // namespace
+namespace zandrel::gaugewell {
 
-ServiceFailure TakeFailure(long result) {
-    ServiceFailure failure{static_cast<std::int32_t>(result), {}};
+Failure TakeFailure(long result) {
+    Failure failure{static_cast<std::int32_t>(result), {}};
     ComPtr<IErrorInfo> errorInfo;
     if (GetErrorInfo(0, errorInfo.Put()) == S_OK && errorInfo) {
         UniqueBstr description;
@@ -183,4 +182,4 @@ std::string WindowsLocale::ThousandsSeparator() {
     return separator;
 }
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

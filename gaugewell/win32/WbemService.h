@@ -3,9 +3,9 @@
 #pragma once
 
 #include "Com.h"
-#include "ManagementService.h"
+#include "gaugewell/core/Ports.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 
 class WbemService : public ManagementService {
   public:
@@ -21,11 +21,11 @@ class WbemService : public ManagementService {
 
 // The failure of the COM call that just returned `result`, with the description that the object left
 // in the thread's error information (an empty text when it left none); the information is used up.
-ServiceFailure TakeFailure(long result);
+Failure TakeFailure(long result);
 
 class WindowsLocale : public UserLocale {
   public:
     std::string ThousandsSeparator() override;
 };
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

@@ -1,16 +1,16 @@
 // The COM adapter against Wine's own management service: what the core relies on from the real thing.
 #include <gtest/gtest.h>
 
-#include "Module1.h"
+#include "gaugewell/core/Module1.h"
 #include "ProgramRun.h"
-#include "WbemService.h"
+#include "gaugewell/win32/WbemService.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 namespace {
 
 std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
     auto connected = service.Connect(".", "", "");
-    if (auto* failure = std::get_if<ServiceFailure>(&connected)) {
+    if (auto* failure = std::get_if<Failure>(&connected)) {
         ADD_FAILURE() << "connection failed: " << failure->number << " " << failure->description;
         return nullptr;
     }
@@ -18,7 +18,7 @@ std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
 }
 
 std::unique_ptr<ManagementResultSet> SetOf(ServiceResult<ManagementResultSet> result) {
-    if (auto* failure = std::get_if<ServiceFailure>(&result)) {
+    if (auto* failure = std::get_if<Failure>(&result)) {
         ADD_FAILURE() << "query failed: " << failure->number << " " << failure->description;
         return nullptr;
     }
@@ -104,7 +104,7 @@ TEST(WbemService, AQueryTheServiceRefusesFailsWithItsCode) {
     };
     for (const auto& c : kCases) {
         auto result = connection->ExecQuery(c.query, c.language, kReturnImmediately);
-        const auto* failure = std::get_if<ServiceFailure>(&result);
+        const auto* failure = std::get_if<Failure>(&result);
         ASSERT_TRUE(failure) << c.query << " in " << c.language;
         EXPECT_EQ(failure->number, c.number) << c.query;
         // Wine's service gives no description with its failures.
@@ -118,7 +118,7 @@ TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
     }
     WbemService service;
     auto connected = service.Connect("unreachable-host", "someone", "secret");
-    const auto* failure = std::get_if<ServiceFailure>(&connected);
+    const auto* failure = std::get_if<Failure>(&connected);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number, -2147217387);  // 0x80041015
     EXPECT_EQ(failure->description, "");
@@ -135,7 +135,7 @@ TEST(TakeFailure, CarriesTheCodeAndTheDescriptionLeftWithIt) {
     ASSERT_EQ(created->QueryInterface(IID_IErrorInfo, info.PutVoid()), S_OK);
     SetErrorInfo(0, info.Get());
 
-    const ServiceFailure failure = TakeFailure(static_cast<long>(0x80041003));
+    const Failure failure = TakeFailure(static_cast<long>(0x80041003));
     EXPECT_EQ(failure.number, -2147217405);
     EXPECT_EQ(failure.description, "Acc\xE8s refus\xE9 ");  // in the ANSI code page, 1252 here
     EXPECT_EQ(TakeFailure(E_FAIL).description, "") << "the description belongs to one failure only";
@@ -150,4 +150,4 @@ TEST(WindowsLocale, GivesTheUserThousandsSeparator) {
 }
 
 }  // namespace
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

@@ -11,18 +11,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
-namespace zandrel {
+#include "Failure.h"
 
-// A failure as the service reports it: its result code and the description that came with it.
-struct ServiceFailure {
-    std::int32_t number = 0;
-    std::string description;
-};
+namespace zandrel::gaugewell {
 
+// A step of the service hands back the object it made, or the failure it reported: the result code
+// and the description that came with it.
 template <typename T>
-using ServiceResult = std::variant<std::unique_ptr<T>, ServiceFailure>;
+using ServiceResult = Result<std::unique_ptr<T>>;
 
 class ManagementInstance {
   public:
@@ -65,4 +62,4 @@ class UserLocale {
     virtual std::string ThousandsSeparator() = 0;
 };
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

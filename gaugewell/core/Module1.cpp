@@ -1,4 +1,4 @@
-#include "Module1.h"
+#include "gaugewell/core/Module1.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,14 +7,28 @@
 #include <limits>
 
 #include "INIfiles.h"
-#include "Paths.h"
-#include "ResultFile.h"
-#include "ResultLines.h"
+#include "Text.h"
+#include "gaugewell/core/Lines.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 namespace {
 
 inline constexpr std::string_view kSettingsFile = "memory.conf";
+
+// The settings of memory.conf as read, each kNotFound when absent.
+struct ProbeSettings {
+    std::string server;
+    std::string userName;
+    std::string password;
+    std::string disk;
+};
+
+// Read in the order the run has always read them, the file opened anew for each.
+constexpr SettingKey<ProbeSettings> kSettingKeys[] = {{"Server", &ProbeSettings::server},
+                                                      {"Username", &ProbeSettings::userName},
+                                                      {"Password", &ProbeSettings::password},
+                                                      {"Disk", &ProbeSettings::disk}};
+
 inline constexpr double kLargestCount = 18446744073709551616.0;  // 2^64
 
 // A whole, finite, non-negative number in plain decimal digits.
@@ -43,19 +57,9 @@ std::string RemoveCommas(std::string text) {
     return text;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && text.back() == ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 template <typename T>
-const ServiceFailure* FailureOf(const ServiceResult<T>& result) {
-    return std::get_if<ServiceFailure>(&result);
+const Failure* FailureOf(const ServiceResult<T>& result) {
+    return std::get_if<Failure>(&result);
 }
 
 template <typename T>
@@ -63,12 +67,9 @@ std::unique_ptr<T> ObjectOf(ServiceResult<T>& result) {
     return std::move(std::get<std::unique_ptr<T>>(result));
 }
 
-// A load is written with one blank before its digits, a failure text as it stands.
 std::string LoadText(const CpuUtilization& cpu) {
     if (const int* load = std::get_if<int>(&cpu)) {
-        std::string text(1, ' ');
-        text += std::to_string(*load);
-        return text;
+        return ProcessorLoadText(*load);
     }
     return std::get<std::string>(cpu);
 }
@@ -122,7 +123,7 @@ std::optional<double> ParseCount(const std::optional<std::string>& text) {
 }
 
 bool WriteResult(ProbeContext& context, std::string_view text) {
-    if (AppendResultLine(context.resultPath, text).ok()) {
+    if (context.resultFile.AppendLine(text).ok()) {
         return true;
     }
     context.lineLost = true;
@@ -132,7 +133,7 @@ bool WriteResult(ProbeContext& context, std::string_view text) {
 std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, std::string_view server,
                                                     std::string_view userName, std::string_view password) {
     auto connected = context.service.Connect(server, userName, password);
-    if (const ServiceFailure* failure = FailureOf(connected)) {
+    if (const Failure* failure = FailureOf(connected)) {
         WriteResult(context, ConnectionFailedLine(server, *failure));
         return nullptr;
     }
@@ -146,7 +147,7 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, std::stri
         return std::nullopt;
     }
     auto queried = connection->ExecQuery("Select * From Win32_Processor", "WQL", kReturnImmediately);
-    if (const ServiceFailure* failure = FailureOf(queried)) {
+    if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, ProcessorQueryFailedLine(server, *failure));
         return ProcessorFailureText(*failure);
     }
@@ -180,7 +181,7 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view
         return std::nullopt;
     }
     auto queried = connection->InstancesOf("Win32_OperatingSystem", kReturnImmediately);
-    if (const ServiceFailure* failure = FailureOf(queried)) {
+    if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, MemoryQueryFailedLine(server, *failure));
         return MemoryFailureText(*failure);
     }
@@ -203,7 +204,7 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view
         return text;
     }
     const double percent = std::floor(*freeKilobytes * 100 / *totalKilobytes);
-    return RemoveCommas(std::move(text)) + " (" + WholeNumberText(percent) + "% Free)";
+    return FreeMemoryText(RemoveCommas(std::move(text)), WholeNumberText(percent));
 }
 
 std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_view server,
@@ -216,7 +217,7 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
     const std::string query =
         "Select * From Win32_LogicalDisk Where DeviceID = \"" + std::string(drive) + "\"";
     auto queried = connection->ExecQuery(query, "WQL", kReturnImmediately);
-    if (const ServiceFailure* failure = FailureOf(queried)) {
+    if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, DiskQueryFailedLine(drive, server, *failure));
         return DiskFailureText(*failure);
     }
@@ -236,26 +237,23 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
     }
     const double megabytes = std::floor(*freeBytes / 1048576.0);
     const double percent = std::floor(*freeBytes / *sizeBytes * 100);
-    return WholeNumberText(megabytes) + " MB (" + WholeNumberText(percent) + "% Free)";
+    return FreeDiskSpaceText(WholeNumberText(megabytes), WholeNumberText(percent));
 }
 
-ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view directory) {
-    std::optional<std::string> settings[4];
-    const std::string_view keys[4] = {"Server", "Username", "Password", "Disk"};
-    for (int i = 0; i < 4; ++i) {
-        settings[i] = ReadIniValue(kSettingsFile, keys[i], kSettingsFile, directory);
-        if (!settings[i]) {
-            return ExitStatus::SettingsUnreadable;
-        }
+ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,
+                std::string_view directory) {
+    const std::optional<ProbeSettings> settings =
+        ReadSettings<ProbeSettings>(kSettingsFile, directory, kSettingKeys);
+    if (!settings) {
+        return ExitStatus::SettingsUnreadable;
     }
-    const std::string& serverSetting = *settings[0];
     const std::string server =
-        serverSetting == kNotFound || serverSetting.empty() ? std::string(".") : serverSetting;
-    const std::string userName = *settings[1] == kNotFound ? std::string() : *settings[1];
-    const std::string password = *settings[2] == kNotFound ? std::string() : *settings[2];
-    const std::string& disk = *settings[3];
+        settings->server == kNotFound || settings->server.empty() ? std::string(".") : settings->server;
+    const std::string userName = settings->userName == kNotFound ? std::string() : settings->userName;
+    const std::string password = settings->password == kNotFound ? std::string() : settings->password;
+    const std::string& disk = settings->disk;
 
-    ProbeContext context{service, locale, JoinPath(directory, kResultFileName)};
+    ProbeContext context{service, locale, resultFile};
     // A measurement's own failure line that was lost still lets the run go on; a line of the run
     // itself that cannot be written ends it at once, as nothing after it could be reported either.
     const auto endedStatus = [&context] {
@@ -301,4 +299,4 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view
     return endedStatus();
 }
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

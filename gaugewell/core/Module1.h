@@ -8,15 +8,16 @@
 #include <variant>
 
 #include "ExitStatus.h"
-#include "ManagementService.h"
+#include "ResultFile.h"
+#include "gaugewell/core/Ports.h"
 
-namespace zandrel {
+namespace zandrel::gaugewell {
 
 // What one run works with; the probes write through it and note a line that could not be written.
 struct ProbeContext {
     ManagementService& service;
     UserLocale& locale;
-    std::string resultPath;
+    ResultFile& resultFile;
     bool lineLost = false;
 };
 
@@ -49,7 +50,8 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
                                             std::string_view userName, std::string_view password,
                                             std::string_view drive);
 
-// One whole run with the settings file and result file in `directory`.
-ExitStatus Main(ManagementService& service, UserLocale& locale, std::string_view directory);
+// One whole run with the settings file in `directory`, appending to `resultFile` (Gaugewell.log).
+ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,
+                std::string_view directory);
 
-}  // namespace zandrel
+}  // namespace zandrel::gaugewell

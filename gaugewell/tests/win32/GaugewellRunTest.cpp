@@ -8,8 +8,10 @@
 
 #include "ProgramRun.h"
 
-namespace zandrel::testing {
+namespace zandrel::gaugewell::testing {
 namespace {
+
+using namespace zandrel::testing;
 
 const std::string kGaugewell = BuildPathToWindows(ZANDREL_GAUGEWELL_EXE);
 
@@ -108,4 +110,4 @@ TEST(Gaugewell, TwoRunsAppendTwoGroups) {
 }
 
 }  // namespace
-}  // namespace zandrel::testing
+}  // namespace zandrel::gaugewell::testing

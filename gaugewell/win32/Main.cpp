@@ -1,0 +1,18 @@
+// Gaugewell.exe: one run of the resource probe on the settings beside the executable.
+#include <windows.h>
+
+#include "ExecutableDirectory.h"
+#include "ResultFile.h"
+#include "gaugewell/core/Lines.h"
+#include "gaugewell/core/Module1.h"
+#include "gaugewell/win32/WbemService.h"
+
+// A window-less program has WinMain as its entry point with every toolchain.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    using namespace zandrel::gaugewell;
+    WbemService service;
+    WindowsLocale locale;
+    const std::string directory = zandrel::ExecutableDirectory();
+    zandrel::ResultFileAt resultFile(directory, kResultFileName);
+    return static_cast<int>(Main(service, locale, resultFile, directory));
+}
