@@ -1,4 +1,4 @@
-// Window procedures that let nothing be thrown across the system's dispatch.
+// Window procedures that let nothing be thrown across the system's dispatch, and the message loop.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +13,15 @@ LRESULT CALLBACK GuardedWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         return Handler(window, message, wParam, lParam);
     } catch (...) {
         return 0;
+    }
+}
+
+// Dispatches this thread's messages until WM_QUIT (or until GetMessageA fails).
+inline void RunMessageLoop() {
+    MSG message{};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
     }
 }
 

@@ -11,12 +11,12 @@ LauncherForm::LauncherForm(FormPlatform& platform, std::string launcherDirectory
     : platform_(platform), launcherDirectory_(std::move(launcherDirectory)) {}
 
 void LauncherForm::Form_Load() {
-    const ServerStart start = platform_.StartServer(JoinPath(launcherDirectory_, kServerFileName));
-    if (!start.started) {
-        platform_.ShowErrorBox(StartFailureText(start.failure), kErrorTitle);
+    const Result<std::uint32_t> start = platform_.StartServer(JoinPath(launcherDirectory_, kServerFileName));
+    if (const Failure* failure = std::get_if<Failure>(&start)) {
+        platform_.ShowErrorBox(StartFailureText(*failure), kErrorTitle);
         return;
     }
-    serverProcessId_ = start.processId;
+    serverProcessId_ = std::get<std::uint32_t>(start);
     timerEnabled_ = true;
     platform_.EnableTimer();
 }

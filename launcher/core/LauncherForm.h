@@ -10,19 +10,14 @@
 
 namespace zandrel::launcher {
 
-struct ServerStart {
-    bool started = false;
-    std::uint32_t processId = 0;
-    Failure failure;  // when not started: the system's number and its own text for it
-};
-
 enum class MenuCommand { None, Rest1, Msg1 };
 
 class FormPlatform {
   public:
     virtual ~FormPlatform() = default;
-    // Starts the program at `path` with no arguments and its window hidden, without waiting for it.
-    [[nodiscard]] virtual ServerStart StartServer(const std::string& path) = 0;
+    // Starts the program at `path` with no arguments and its window hidden, without waiting for it:
+    // its process id, or the system's number and its own text for it.
+    [[nodiscard]] virtual Result<std::uint32_t> StartServer(const std::string& path) = 0;
     virtual void ShowErrorBox(const std::string& text, std::string_view title) = 0;
     virtual void EnableTimer() = 0;
     virtual void DisableTimer() = 0;

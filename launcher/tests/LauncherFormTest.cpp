@@ -14,13 +14,13 @@ namespace {
 // Records every platform call as one line, in order.
 class FakePlatform : public FormPlatform {
   public:
-    ServerStart start{true, 4242, {}};
+    Result<std::uint32_t> start = 4242u;
     MenuCommand menuChoice = MenuCommand::None;
     std::vector<std::string> calls;
     // Runs inside each address request, as a message pumped there would.
     std::function<void()> onOpenAddress;
 
-    ServerStart StartServer(const std::string& path) override {
+    Result<std::uint32_t> StartServer(const std::string& path) override {
         calls.push_back("start " + path);
         return start;
     }
@@ -63,7 +63,7 @@ TEST(FormLoad, StartsTheServerBesideTheLauncherAndArmsTheTimer) {
 
 TEST(FormLoad, AStartFailureShowsTheBoxAndNothingFollows) {
     FakePlatform platform;
-    platform.start = {false, 0, {2, "File not found.\r\n"}};
+    platform.start = Failure{2, "File not found.\r\n"};
     LauncherForm form(platform, "C:\\Program Files\\Zandrel");
     form.Form_Load();
     EXPECT_EQ(platform.calls,

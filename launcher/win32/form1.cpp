@@ -122,7 +122,7 @@ class Form1 final : public FormPlatform {
     int Dpi() const { return dpi_; }
     LauncherForm& Logic() { return logic_; }
 
-    ServerStart StartServer(const std::string& path) override {
+    Result<std::uint32_t> StartServer(const std::string& path) override {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -133,12 +133,12 @@ class Form1 final : public FormPlatform {
         if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &started)) {
             const DWORD error = GetLastError();
-            return {false, 0, {static_cast<std::int32_t>(error), SystemMessageText(error, kMessageTextSize)}};
+            return Failure{static_cast<std::int32_t>(error), SystemMessageText(error, kMessageTextSize)};
         }
         // Held to the end, so that the server's id cannot pass to another process meanwhile.
         serverProcess_.reset(started.hProcess);
         const UniqueKernelHandle thread(started.hThread);
-        return {true, started.dwProcessId, {}};
+        return std::uint32_t{started.dwProcessId};
     }
 
     void ShowErrorBox(const std::string& text, std::string_view title) override {
@@ -320,11 +320,7 @@ int RunForm1(HINSTANCE instance) {
     form.Logic().Form_Load();
     ShowWindow(form.Window(), SW_SHOWNORMAL);
     UpdateWindow(form.Window());
-    MSG message{};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    RunMessageLoop();
     TheForm = nullptr;
     return 0;
 }

@@ -210,11 +210,7 @@ int Run(HINSTANCE instance) {
         return 1;
     }
     TheServer = &server;
-    MSG message{};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    RunMessageLoop();
     TheServer = nullptr;
     return 0;
 }
