@@ -21,8 +21,8 @@ constexpr DWORD kPollMs = 5;
 constexpr DWORD kLockOffsetLow = 0xFFFFFFFE;
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
 
-// Another run holding the file, or a delete still pending from another run's fresh start, passes in
-// a moment; a directory or a read-only file in the way does not.
+// Another run holding the file without sharing, or a delete still pending (someone removing the log
+// while runs write to it), passes in a moment; a directory or a read-only file in the way does not.
 bool MayPass(const std::string& path, DWORD error) {
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
         return true;
@@ -47,6 +47,7 @@ UniqueFile OpenForAppend(const std::string& path, ULONGLONG deadline) {
         }
         const DWORD error = GetLastError();
         if (!MayPass(path, error) || GetTickCount64() >= deadline) {
+            SetLastError(error);  // the open's own error, not the attribute query's
             return {};
         }
         Sleep(kPollMs);
