@@ -54,7 +54,8 @@ UniqueFile OpenForAppend(const std::string& path, ULONGLONG deadline) {
     }
 }
 
-// The writers' lock, held for as long as the object lives.
+// The writers' lock, held for as long as the object lives. Where the file system has no byte-range
+// locks at all, the line goes out without it: there the append itself is all there is.
 class WritersLock {
   public:
     WritersLock(HANDLE file, ULONGLONG deadline) : file_(file) {
@@ -63,10 +64,15 @@ class WritersLock {
         for (;;) {
             // LockFileEx that waits would wait for ever; polling keeps the wait bounded.
             if (LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range_)) {
-                held_ = true;
+                state_ = State::Held;
                 return;
             }
-            if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() >= deadline) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) {
+                state_ = State::Unsupported;
+                return;
+            }
+            if (error != ERROR_LOCK_VIOLATION || GetTickCount64() >= deadline) {
                 return;
             }
             Sleep(kPollMs);
@@ -75,18 +81,20 @@ class WritersLock {
     WritersLock(const WritersLock&) = delete;
     WritersLock& operator=(const WritersLock&) = delete;
     ~WritersLock() {
-        if (held_) {
+        if (state_ == State::Held) {
             const DWORD lastError = GetLastError();
             UnlockFileEx(file_, 0, 1, 0, &range_);
             SetLastError(lastError);
         }
     }
-    explicit operator bool() const { return held_; }
+    // Whether the line may be written now.
+    explicit operator bool() const { return state_ != State::NotHad; }
 
   private:
+    enum class State { NotHad, Held, Unsupported };
     HANDLE file_;
     OVERLAPPED range_{};
-    bool held_ = false;
+    State state_ = State::NotHad;
 };
 
 Status LastError() {
