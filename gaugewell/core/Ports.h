@@ -41,18 +41,20 @@ class ManagementResultSet {
 class ManagementConnection {
   public:
     virtual ~ManagementConnection() = default;
-    virtual ServiceResult<ManagementResultSet> InstancesOf(std::string_view className,
-                                                           std::int32_t flags) = 0;
-    virtual ServiceResult<ManagementResultSet> ExecQuery(std::string_view query, std::string_view language,
-                                                         std::int32_t flags) = 0;
+    [[nodiscard]] virtual ServiceResult<ManagementResultSet> InstancesOf(std::string_view className,
+                                                                         std::int32_t flags) = 0;
+    [[nodiscard]] virtual ServiceResult<ManagementResultSet> ExecQuery(std::string_view query,
+                                                                       std::string_view language,
+                                                                       std::int32_t flags) = 0;
 };
 
 class ManagementService {
   public:
     virtual ~ManagementService() = default;
     // Creates a locator and connects it to `server` ("." is this computer) in the default namespace.
-    virtual ServiceResult<ManagementConnection> Connect(std::string_view server, std::string_view userName,
-                                                        std::string_view password) = 0;
+    [[nodiscard]] virtual ServiceResult<ManagementConnection> Connect(std::string_view server,
+                                                                      std::string_view userName,
+                                                                      std::string_view password) = 0;
 };
 
 // The user's regional settings, as far as the probe's texts depend on them.

@@ -22,17 +22,17 @@ namespace zandrel::siftwell {
 class EventLogReader {
   public:
     virtual ~EventLogReader() = default;
-    virtual Result<std::uint32_t> CountRecords() = 0;
+    [[nodiscard]] virtual Result<std::uint32_t> CountRecords() = 0;
     // The next record, in a buffer of exactly its length.
-    virtual Result<std::vector<unsigned char>> ReadNextRecord() = 0;
+    [[nodiscard]] virtual Result<std::vector<unsigned char>> ReadNextRecord() = 0;
 };
 
 class EventSource {
   public:
     virtual ~EventSource() = default;
     // An empty server name means this computer.
-    virtual Result<std::unique_ptr<EventLogReader>> Open(const std::string& serverName,
-                                                         const std::string& logName) = 0;
+    [[nodiscard]] virtual Result<std::unique_ptr<EventLogReader>> Open(const std::string& serverName,
+                                                                       const std::string& logName) = 0;
 };
 
 // The ten insertion strings of one message, slot 1 first; an unset slot reaches the system as null.
@@ -66,7 +66,8 @@ class NetworkSession {
     // The system's text for a network error number; `fromNetworkMessages` asks for the network
     // management message module to be searched first.
     // A failure carries the lookup's own error number.
-    virtual Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) = 0;
+    [[nodiscard]] virtual Result<std::string> NetworkMessage(std::int32_t error,
+                                                             bool fromNetworkMessages) = 0;
     // A notice for whoever debugs the probe; it must never wait for anyone.
     virtual void Notify(std::string_view text) = 0;
 };
