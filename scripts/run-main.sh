@@ -18,16 +18,24 @@ ls "$install_dir"
 ZANDREL_KEEP_WINEPREFIX=1 bash scripts/wine-session.sh start build/windows
 trap 'bash scripts/wine-session.sh stop build/windows' EXIT
 
+failures=0
 run_probe() {
   local exe=$1 log=$2
-  [ -f "$install_dir/$exe" ] || return 0
   echo
   echo "== $exe"
+  if [ ! -f "$install_dir/$exe" ]; then
+    echo "run-main: $exe is missing from $install_dir: the install did not lay it out" >&2
+    failures=$((failures + 1))
+    return 0
+  fi
   set +e
   # The probes print nothing; what Wine itself says is shown only when a run fails.
   (cd "$install_dir" && bash "$root/scripts/wine-exec.sh" "$root/build/windows" "./$exe") >"$root/build/$exe.wine.txt" 2>&1
   local status=$?
-  [ "$status" -eq 0 ] || cat "$root/build/$exe.wine.txt"
+  if [ "$status" -ne 0 ]; then
+    cat "$root/build/$exe.wine.txt"
+    failures=$((failures + 1))
+  fi
   set -e
   echo "exit status $status; $log now reads:"
   cat "$install_dir/$log" 2>/dev/null || echo "(no $log)"
@@ -35,3 +43,7 @@ run_probe() {
 
 run_probe Siftwell.exe event.log
 run_probe Gaugewell.exe Gaugewell.log
+if [ "$failures" -ne 0 ]; then
+  echo "run-main: $failures of the two probes were missing or failed (see above)" >&2
+  exit 1
+fi
