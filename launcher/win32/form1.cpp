@@ -5,16 +5,16 @@
 #include <string>
 #include <string_view>
 
-#include "Com.h"
 #include "ExecutableDirectory.h"
-#include "Gdi.h"
-#include "SystemMessage.h"
 #include "UniqueHandle.h"
-#include "WindowProc.h"
 #include "launcher/core/FormLayout.h"
 #include "launcher/core/LauncherForm.h"
 #include "launcher/core/Texts.h"
 #include "launcher/resources/resource.h"
+#include "Com.h"
+#include "Gdi.h"
+#include "SystemMessage.h"
+#include "WindowProc.h"
 #include "launcher/win32/mod1.h"
 
 namespace zandrel::launcher {
@@ -217,7 +217,7 @@ class Form1 final : public FormPlatform {
     bool menuOpen_ = false;
 };
 
-// The one form of the program, for the window procedures and the tray module.
+// The one form of the program, for its window procedures.
 Form1* TheForm = nullptr;
 
 LRESULT HandleForm1Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
