@@ -21,8 +21,7 @@ class FormPlatform {
     virtual void ShowErrorBox(const std::string& text, std::string_view title) = 0;
     virtual void EnableTimer() = 0;
     virtual void DisableTimer() = 0;
-    // Opens an address with the user's associated program ("Open", shown normally, in the launcher's
-    // directory).
+    // Opens an address with the user's associated program, shown normally, in the launcher's directory.
     virtual void OpenAddress(std::string_view address) = 0;
     virtual void HookWindow() = 0;
     virtual void AddTrayIcon(std::string_view tip) = 0;

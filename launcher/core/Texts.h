@@ -13,7 +13,6 @@ inline constexpr std::string_view kServerFileName = "zandrel-server.exe";
 inline constexpr std::string_view kConfigurationPageAddress = "http://localhost:1272";
 // A placeholder under the reserved .example domain until the vendor's site is known.
 inline constexpr std::string_view kHelpPageAddress = "http://zandrel.example/help";
-inline constexpr std::string_view kOpenVerb = "Open";
 inline constexpr std::string_view kTrayTip = "Zandrel Configuration Server is running";
 inline constexpr std::string_view kErrorTitle = "Error";
 inline constexpr std::string_view kWindowTitle = "Zandrel";

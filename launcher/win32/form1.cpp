@@ -12,6 +12,7 @@
 #include "launcher/core/Texts.h"
 #include "launcher/resources/resource.h"
 #include "Com.h"
+#include "Gdi.h"
 #include "SystemMessage.h"
 #include "WindowProc.h"
 #include "launcher/win32/mod1.h"
@@ -20,15 +21,17 @@ namespace zandrel::launcher {
 namespace {
 
 using UniqueIcon = UniqueHandle<NullHandleTraits<HICON, &DestroyIcon>>;
-using UniqueBitmap = UniqueHandle<NullHandleTraits<HBITMAP, &DeleteObject>>;
 using UniqueMenu = UniqueHandle<NullHandleTraits<HMENU, &DestroyMenu>>;
-using UniqueMemoryDc = UniqueHandle<NullHandleTraits<HDC, &DeleteDC>>;
+
+static_assert(kDefaultDpi == USER_DEFAULT_SCREEN_DPI);
 
 constexpr char kFormClass[] = "Zandrel.form1";
 constexpr char kPictureClass[] = "Zandrel.Picture1";
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT kTimer1Interval = 6000;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// The shell's operation for an address: the user's associated program opens it.
+constexpr char kOpenVerb[] = "Open";
 // Room for the system's longest texts about starting a program.
 constexpr DWORD kMessageTextSize = 512;
 
@@ -41,12 +44,6 @@ Function UserFunction(const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
-struct ScreenDcTraits {
-    using Handle = HDC;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle dc) noexcept { ReleaseDC(nullptr, dc); }
-};
-
 int WindowDpi(HWND window) {
     static const auto getDpiForWindow = UserFunction<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (getDpiForWindow != nullptr) {
@@ -54,7 +51,7 @@ int WindowDpi(HWND window) {
             return static_cast<int>(dpi);
         }
     }
-    const UniqueHandle<ScreenDcTraits> screen(GetDC(nullptr));
+    const UniqueScreenDc screen(GetDC(nullptr));
     const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
     return dpi > 0 ? dpi : kDefaultDpi;
 }
@@ -149,11 +146,13 @@ class Form1 final : public FormPlatform {
     void DisableTimer() override { KillTimer(window_, kTimer1Id); }
 
     void OpenAddress(std::string_view address) override {
-        ShellExecuteA(window_, std::string(kOpenVerb).c_str(), std::string(address).c_str(), nullptr,
-                      directory_.c_str(), SW_SHOWNORMAL);
+        ShellExecuteA(window_, kOpenVerb, std::string(address).c_str(), nullptr, directory_.c_str(),
+                      SW_SHOWNORMAL);
     }
 
-    void HookWindow() override { launcher::HookWindow(window_); }
+    void HookWindow() override {
+        launcher::HookWindow(window_, [this] { logic_.SysTrayMouseEventHandler(); });
+    }
 
     void AddTrayIcon(std::string_view tip) override {
         // The icon's handle is also its identifier.
@@ -218,7 +217,7 @@ class Form1 final : public FormPlatform {
     bool menuOpen_ = false;
 };
 
-// The one form of the program, for the window procedures and the tray module.
+// The one form of the program, for its window procedures.
 Form1* TheForm = nullptr;
 
 LRESULT HandleForm1Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -253,7 +252,10 @@ void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) noexcept {
     }
     const Form1Layout layout = LayOutForm1(dpi);
     const UniqueMemoryDc memory(CreateCompatibleDC(dc));
-    const HGDIOBJ previous = SelectObject(memory.get(), image);
+    const SelectedObject selected(memory.get(), image);
+    if (!selected) {
+        return;
+    }
     if (layout.imageWidth == size.bmWidth && layout.imageHeight == size.bmHeight) {
         BitBlt(dc, 0, 0, layout.picture1.width, layout.picture1.height, memory.get(), 0, 0, SRCCOPY);
     } else {
@@ -263,7 +265,6 @@ void DrawStartUpImage(HDC dc, HBITMAP image, int dpi) noexcept {
         StretchBlt(dc, 0, 0, layout.imageWidth, layout.imageHeight, memory.get(), 0, 0, size.bmWidth,
                    size.bmHeight, SRCCOPY);
     }
-    SelectObject(memory.get(), previous);
 }
 
 // Picture1: the start-up image on the window-background colour. Only system calls: nothing here throws.
@@ -288,7 +289,7 @@ bool RegisterClasses(HINSTANCE instance) {
     form.cbSize = sizeof form;
     form.lpfnWndProc = &GuardedWindowProc<HandleForm1Message>;
     form.hInstance = instance;
-    form.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    form.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     form.lpszClassName = kFormClass;
     WNDCLASSEXA picture = form;
@@ -299,22 +300,16 @@ bool RegisterClasses(HINSTANCE instance) {
 
 }  // namespace
 
-void SysTrayMouseEventHandler() {
-    if (TheForm != nullptr) {
-        TheForm->Logic().SysTrayMouseEventHandler();
-    }
-}
-
 int RunForm1(HINSTANCE instance) {
     // COM on the user-interface thread for the whole run: some of the handlers that ShellExecuteA hands
     // an address to are COM objects. Apartment-threaded without OLE1 DDE, as the shell asks.
     const ComApartment com(COINIT_DISABLE_OLE1DDE);
     if (!RegisterClasses(instance)) {
-        return 0;
+        return static_cast<int>(LauncherExitStatus::NoWindow);
     }
     Form1 form(instance);
     if (!form.Create(instance)) {
-        return 0;
+        return static_cast<int>(LauncherExitStatus::NoWindow);
     }
     TheForm = &form;
     form.Logic().Form_Load();
@@ -322,7 +317,7 @@ int RunForm1(HINSTANCE instance) {
     UpdateWindow(form.Window());
     RunMessageLoop();
     TheForm = nullptr;
-    return 0;
+    return static_cast<int>(LauncherExitStatus::Ended);
 }
 
 }  // namespace zandrel::launcher

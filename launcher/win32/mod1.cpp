@@ -1,18 +1,25 @@
 #include "launcher/win32/mod1.h"
 
 #include <span>
+#include <utility>
 
 #include "launcher/core/Tray.h"
 
 namespace zandrel::launcher {
 namespace {
 
+// The core's numbers are the system's messages.
+static_assert(kTrayCallbackMessage == WM_RBUTTONUP);
+static_assert(kRightButtonDown == WM_RBUTTONDOWN);
+
 // The first-version ANSI record, passed at that version's size: the icon keeps the old callback
 // protocol, the mouse message in lParam.
 NOTIFYICONDATAA TrayIconData{};
+// The name the launcher's documentation gives it; nothing reads it back.
 HWND HookedWindow = nullptr;
 WNDPROC PreviousWindowProc = nullptr;
 bool IsHooked = false;
+std::function<void()> SysTrayMouseEventHandler;
 // Broadcast when the shell re-creates the notification area, which forgets every icon.
 UINT TaskbarCreatedMessage = 0;
 
@@ -49,12 +56,13 @@ void RemoveTrayIcon() {
     Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
 }
 
-void HookWindow(HWND window) {
+void HookWindow(HWND window, std::function<void()> sysTrayMouseEventHandler) {
     // Once per run: a second subclassing would make TrayWindowProc forward to itself.
     if (IsHooked) {
         return;
     }
     HookedWindow = window;
+    SysTrayMouseEventHandler = std::move(sysTrayMouseEventHandler);
     TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     PreviousWindowProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayWindowProc)));
@@ -66,7 +74,9 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case TrayMessage::ShowMenu:
             // No exception may cross the system's dispatch; the notification is taken all the same.
             try {
-                SysTrayMouseEventHandler();
+                if (SysTrayMouseEventHandler) {
+                    SysTrayMouseEventHandler();
+                }
             } catch (...) {
             }
             return -1;

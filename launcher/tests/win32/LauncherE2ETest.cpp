@@ -2,7 +2,7 @@
 // with or without the stand-in server beside it, watched and driven from outside like a user would.
 // Wine's browser is a script of the test set that records each address it is asked to open.
 #include <gtest/gtest.h>
-#include <winsock2.h>
+#include "Socket.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -13,11 +13,17 @@
 #include <vector>
 
 #include "ProgramRun.h"
+#include "SystemMessage.h"
 #include "UniqueHandle.h"
 #include "launcher/core/Texts.h"
 #include "launcher/resources/resource.h"
-#include "launcher/tests/win32/Desktop.h"
-#include "SystemMessage.h"
+#include "launcher/tests/win32/Polling.h"
+#include "launcher/tests/win32/Processes.h"
+#include "launcher/tests/win32/ScreenPixels.h"
+#include "launcher/tests/win32/TextFiles.h"
+#include "launcher/tests/win32/TopWindows.h"
+#include "launcher/tests/win32/TrayIcons.h"
+#include "tests/standin-server/core/HttpExchange.h"
 
 namespace zandrel::launcher {
 namespace {
@@ -76,38 +82,26 @@ std::string SystemText(DWORD error) {
     return SystemErrorDescription({static_cast<std::int32_t>(error), SystemMessageText(error, 512)});
 }
 
-struct SocketTraits {
-    using Handle = SOCKET;
-    static Handle Invalid() noexcept { return INVALID_SOCKET; }
-    static void Close(Handle socket) noexcept { closesocket(socket); }
-};
-using UniqueSocket = UniqueHandle<SocketTraits>;
-
 // A GET of the stand-in's page, as a browser would make it; the whole response.
 std::string FetchConfigurationPage() {
-    WSADATA data{};
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-        return {};
-    }
+    const WinsockSession winsock;
+    const UniqueSocket connection(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(standin::kPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::string response;
-    {
-        const UniqueSocket connection(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(1272);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connection &&
-            connect(connection.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-            const std::string request = "GET / HTTP/1.1\r\nHost: localhost:1272\r\n\r\n";
-            send(connection.get(), request.data(), static_cast<int>(request.size()), 0);
-            char buffer[4096];
-            int received = 0;
-            while ((received = recv(connection.get(), buffer, sizeof buffer, 0)) > 0) {
-                response.append(buffer, received);
-            }
+    if (winsock && connection &&
+        connect(connection.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request =
+            "GET / HTTP/1.1\r\nHost: localhost:" + std::to_string(standin::kPort) + "\r\n\r\n";
+        send(connection.get(), request.data(), static_cast<int>(request.size()), 0);
+        char buffer[4096];
+        int received = 0;
+        while ((received = recv(connection.get(), buffer, sizeof buffer, 0)) > 0) {
+            response.append(buffer, received);
         }
     }
-    WSACleanup();
     return response;
 }
 

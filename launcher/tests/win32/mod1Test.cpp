@@ -11,13 +11,13 @@
 #include "UniqueHandle.h"
 
 namespace zandrel::launcher {
+namespace {
 
+// Stands in for the form's SysTrayMouseEventHandler.
 int MenuRequests = 0;
-void SysTrayMouseEventHandler() {
+void CountMenuRequest() {
     ++MenuRequests;
 }
-
-namespace {
 
 struct Received {
     UINT message;
@@ -88,16 +88,16 @@ class TrayModule : public ::testing::Test {
 HWND TrayModule::form_ = nullptr;
 
 constexpr UINT kIconId = 0x4711;
-const HICON kIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
+const HICON kIcon = LoadIconA(nullptr, IDI_APPLICATION);
 
 TEST_F(TrayModule, HookWindowSubclassesOnceOnly) {
-    HookWindow(form_);
+    HookWindow(form_, &CountMenuRequest);
     EXPECT_EQ(GetWindowLongPtrA(form_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&TrayWindowProc));
     EXPECT_EQ(CurrentPreviousWindowProc(), &FormProc);
     // Again, with the same or another window: nothing changes, so the procedure never forwards to itself.
-    HookWindow(form_);
+    HookWindow(form_, &CountMenuRequest);
     UniqueWindow other = CreateTopWindow();
-    HookWindow(other.get());
+    HookWindow(other.get(), &CountMenuRequest);
     EXPECT_EQ(CurrentPreviousWindowProc(), &FormProc);
     EXPECT_EQ(GetWindowLongPtrA(other.get(), GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&FormProc));
 }

@@ -5,16 +5,21 @@
 namespace zandrel::standin {
 namespace {
 
-constexpr std::string_view kPage =
-    "<!DOCTYPE html>\n"
-    "<html><head><meta charset=\"utf-8\"><title>Zandrel Configuration</title></head>\n"
-    "<body style=\"font-family:sans-serif;margin:2em\">\n"
-    "<h1>Zandrel Configuration</h1>\n"
-    "<p>Stand-in server for trying and testing the launcher. The monitoring server's own page appears here "
-    "in a real installation.</p>\n"
-    "<table><tr><th align=\"left\">Port</th><td>1272</td></tr>\n"
-    "<tr><th align=\"left\">Status</th><td>Running</td></tr></table>\n"
-    "</body></html>\n";
+const std::string& Page() {
+    static const std::string page =
+        "<!DOCTYPE html>\n"
+        "<html><head><meta charset=\"utf-8\"><title>Zandrel Configuration</title></head>\n"
+        "<body style=\"font-family:sans-serif;margin:2em\">\n"
+        "<h1>Zandrel Configuration</h1>\n"
+        "<p>Stand-in server for trying and testing the launcher. The monitoring server's own page "
+        "appears here in a real installation.</p>\n"
+        "<table><tr><th align=\"left\">Port</th><td>" +
+        std::to_string(kPort) +
+        "</td></tr>\n"
+        "<tr><th align=\"left\">Status</th><td>Running</td></tr></table>\n"
+        "</body></html>\n";
+    return page;
+}
 
 std::string Response(std::string_view status, std::string_view contentType, std::string_view body) {
     std::string response = "HTTP/1.0 ";
@@ -56,9 +61,9 @@ Reply ReplyTo(std::string_view head) {
     } else if (target != "/" && target != "/index.html") {
         reply.response = Response("404 Not Found", "text/plain", "Not found\n");
     } else {
-        reply.response = Response("200 OK", "text/html; charset=utf-8", kPage);
+        reply.response = Response("200 OK", "text/html; charset=utf-8", Page());
         if (method == "HEAD") {
-            reply.response.resize(reply.response.size() - kPage.size());
+            reply.response.resize(reply.response.size() - Page().size());
         }
     }
     return reply;
@@ -89,7 +94,7 @@ std::string ListeningLogLine() {
 }
 
 std::string ListenFailedLogLine(int error) {
-    return "cannot listen on port 1272: error " + std::to_string(error);
+    return "cannot listen on port " + std::to_string(kPort) + ": error " + std::to_string(error);
 }
 
 std::string ClosingLogLine() {

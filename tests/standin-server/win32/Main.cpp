@@ -2,7 +2,7 @@
 // serves a small configuration page on 127.0.0.1:1272, owns a hidden top-level window without owner,
 // and ends when that window receives WM_CLOSE. One thread: the sockets report to the window.
 // Each request, and the close, is logged to zandrel-server.log beside the executable.
-#include <winsock2.h>
+#include "Socket.h"
 #include <windows.h>
 
 #include <map>
@@ -11,19 +11,11 @@
 #include "ExecutableDirectory.h"
 #include "Paths.h"
 #include "ResultFile.h"
-#include "UniqueHandle.h"
 #include "WindowProc.h"
 #include "tests/standin-server/core/HttpExchange.h"
 
 namespace zandrel::standin {
 namespace {
-
-struct SocketTraits {
-    using Handle = SOCKET;
-    static Handle Invalid() noexcept { return INVALID_SOCKET; }
-    static void Close(Handle socket) noexcept { closesocket(socket); }
-};
-using UniqueSocket = UniqueHandle<SocketTraits>;
 
 constexpr char kWindowClass[] = "Zandrel.StandInServer";
 constexpr UINT kSocketMessage = WM_APP + 1;
@@ -163,21 +155,6 @@ LRESULT HandleServerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-struct WinsockSession {
-    bool started = false;
-    WinsockSession() {
-        WSADATA data{};
-        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    ~WinsockSession() {
-        if (started) {
-            WSACleanup();
-        }
-    }
-    WinsockSession(const WinsockSession&) = delete;
-    WinsockSession& operator=(const WinsockSession&) = delete;
-};
-
 int Run(HINSTANCE instance) {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -205,7 +182,7 @@ int Run(HINSTANCE instance) {
     server.Log(ShowStateLogLine((startup.dwFlags & STARTF_USESHOWWINDOW) != 0
                                     ? std::optional<int>(startup.wShowWindow)
                                     : std::nullopt));
-    if (!winsock.started || !server.Listen()) {
+    if (!winsock || !server.Listen()) {
         DestroyWindow(window);
         return 1;
     }
