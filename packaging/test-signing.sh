@@ -84,7 +84,7 @@ cmake -E chdir "$work/check" cmake -E tar xf "$zip"
 for exe in "${!descriptions[@]}"; do
   signed "$work/check/Zandrel/$exe" "${descriptions[$exe]}"
   installed=$(find "$work/check/msi" -name "$exe")
-  [ -n "$installed" ] && signed "$installed" "${descriptions[$exe]}" || fail "no $exe in the MSI"
+  if [ -n "$installed" ]; then signed "$installed" "${descriptions[$exe]}"; else fail "no $exe in the MSI"; fi
 done
 cp "$msi" "$work/check/"
 signed "$work/check/${msi##*/}" "Zandrel $version"
@@ -95,7 +95,7 @@ tampered=$work/check/tampered.exe
 cp "$work/check/Zandrel/Siftwell.exe" "$tampered"
 offset=$(($(stat -c %s "$tampered") / 2)) # in the program's code or data, which the signature covers
 byte=$(od -An -tu1 -j "$offset" -N1 "$tampered" | tr -d ' ')
-printf "\\$(printf '%03o' $(((byte + 1) % 256)))" | dd of="$tampered" bs=1 seek="$offset" conv=notrunc 2>/dev/null
+printf '%b' "\\0$(printf '%03o' $(((byte + 1) % 256)))" | dd of="$tampered" bs=1 seek="$offset" conv=notrunc 2>/dev/null
 if verify "$tampered"; then
   fail "a program with one changed byte still verifies"
 else
