@@ -79,4 +79,6 @@ function(zandrel_add_version_resource target description fileName)
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
   configure_file(${PROJECT_SOURCE_DIR}/common/win32/version.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
+  # The signed release describes the program by the same text (packaging/).
+  set_property(TARGET ${target} PROPERTY ZANDREL_DESCRIPTION "${description}")
 endfunction()

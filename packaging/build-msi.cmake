@@ -1,6 +1,9 @@
 # Builds the Windows Installer package from a folder that holds the five installed files.
-#   cmake -DWIXL=... -DMSIBUILD=... -DWXS=Zandrel.wxs -DSTAGE=DIR -DVERSION=1.2.3 -DOUTPUT=x.msi -P build-msi.cmake
+#   cmake -DWIXL=... -DMSIBUILD=... -DWXS=Zandrel.wxs -DSTAGE=DIR -DVERSION=1.2.3 -DOUTPUT=x.msi
+#         [-DSIGN_SETTINGS=sign-settings.cmake -DPRODUCT_NAME=Zandrel] -P build-msi.cmake
 # The tests call it too, with another VERSION, to build a newer or an older release of the same package.
+# With SIGN_SETTINGS the finished package is signed (sign.cmake); its programs come signed in STAGE.
+cmake_minimum_required(VERSION 3.25)
 foreach(var WIXL MSIBUILD WXS STAGE VERSION OUTPUT)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "build-msi.cmake: ${var} is not set")
@@ -12,6 +15,42 @@ foreach(tool WIXL MSIBUILD)
     message(FATAL_ERROR "build-msi.cmake: ${tool} not found; scripts/setup.sh installs wixl and msitools")
   endif()
 endforeach()
+
+# The version that an executable carries (VS_FIXEDFILEINFO: signature 0xFEEF04BD, then the structure's
+# version, then the file version as two DWORDs), as Windows Installer writes it: major.minor.build.revision.
+function(pe_file_version file out)
+  file(READ ${file} hex HEX)
+  set(rest "${hex}")
+  set(skipped 0)
+  while(TRUE)
+    string(FIND "${rest}" "bd04effe" at)
+    if(at LESS 0)
+      message(FATAL_ERROR "build-msi.cmake: ${file} carries no version information")
+    endif()
+    math(EXPR aligned "(${skipped} + ${at}) % 2")
+    if(aligned EQUAL 0)
+      break()
+    endif()
+    math(EXPR at "${at} + 1")
+    math(EXPR skipped "${skipped} + ${at}")
+    string(SUBSTRING "${rest}" ${at} -1 rest)
+  endwhile()
+  set(parts "")
+  foreach(word 16 24) # hex digits from the signature to dwFileVersionMS, dwFileVersionLS
+    math(EXPR from "${at} + ${word}")
+    string(SUBSTRING "${rest}" ${from} 8 le)
+    # Little-endian: the high 16 bits are the last two bytes.
+    string(SUBSTRING "${le}" 6 2 b3)
+    string(SUBSTRING "${le}" 4 2 b2)
+    string(SUBSTRING "${le}" 2 2 b1)
+    string(SUBSTRING "${le}" 0 2 b0)
+    math(EXPR high "0x${b3}${b2}" OUTPUT_FORMAT DECIMAL)
+    math(EXPR low "0x${b1}${b0}" OUTPUT_FORMAT DECIMAL)
+    list(APPEND parts ${high} ${low})
+  endforeach()
+  list(JOIN parts . version)
+  set(${out} ${version} PARENT_SCOPE)
+endfunction()
 
 set(partial ${OUTPUT}.partial)
 file(REMOVE ${partial})
@@ -30,12 +69,47 @@ endif()
 # Settings files: 64-bit (256) + Permanent (16) + NeverOverwrite (128). Once installed they are the
 # administrator's: a repair or an upgrade does not replace an existing copy, an uninstall leaves it.
 # The old release goes right after InstallInitialize, so a failed upgrade rolls back to it.
-execute_process(
-  COMMAND ${MSIBUILD} ${partial} -q "UPDATE `Component` SET `Attributes` = 400 WHERE `Component` = 'EventConf'"
-          -q "UPDATE `Component` SET `Attributes` = 400 WHERE `Component` = 'MemoryConf'"
-          -q "UPDATE `InstallExecuteSequence` SET `Sequence` = 1501 WHERE `Action` = 'RemoveExistingProducts'"
-  RESULT_VARIABLE status)
+set(queries -q "UPDATE `Component` SET `Attributes` = 400 WHERE `Component` = 'EventConf'"
+            -q "UPDATE `Component` SET `Attributes` = 400 WHERE `Component` = 'MemoryConf'"
+            -q "UPDATE `InstallExecuteSequence` SET `Sequence` = 1501 WHERE `Action` = 'RemoveExistingProducts'")
+
+# Versioned programs: a repair compares the installed copy with the package's by version, so a changed
+# program of the same version is put back (and versioned files carry no MsiFileHash rows).
+foreach(program Siftwell.exe Gaugewell.exe Zandrel.exe)
+  pe_file_version(${STAGE}/${program} version)
+  list(APPEND queries -q "UPDATE `File` SET `Version` = '${version}' WHERE `File` = '${program}'"
+       -q "DELETE FROM `MsiFileHash` WHERE `File_` = '${program}'")
+endforeach()
+
+# Permissions of the package's own, wherever it is installed (Windows Installer 5.0 sets them; wixl
+# cannot write them). The folder: protected, SYSTEM and Administrators full control, Users list, read and
+# run, and a file made there later (the result files) gets SYSTEM, Administrators and its creator only.
+# The programs: Users read and run them. The settings files, which may hold a password: no Users at all.
+set(folder_sddl "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;FA;;;CO)")
+set(program_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)")
+set(settings_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)")
+# The rows go in as an imported table (its definition in the first three lines): SDDL is full of
+# semicolons, which a CMake list of queries would split.
+set(idt "${OUTPUT}.idt/MsiLockPermissionsEx.idt")
+string(CONCAT rows "MsiLockPermissionsEx\tLockObject\tTable\tSDDLText\tCondition\n"
+       "s72\ts72\ts32\ts0\tS255\n" "MsiLockPermissionsEx\tMsiLockPermissionsEx\n"
+       "InstallFolder\tINSTALLDIR\tCreateFolder\t${folder_sddl}\t\n"
+       "SiftwellExe\tSiftwell.exe\tFile\t${program_sddl}\t\n"
+       "GaugewellExe\tGaugewell.exe\tFile\t${program_sddl}\t\n"
+       "ZandrelExe\tZandrel.exe\tFile\t${program_sddl}\t\n"
+       "EventConf\tevent.conf\tFile\t${settings_sddl}\t\n"
+       "MemoryConf\tmemory.conf\tFile\t${settings_sddl}\t\n")
+file(WRITE ${idt} "${rows}")
+execute_process(COMMAND ${MSIBUILD} ${partial} ${queries} -i ${idt} RESULT_VARIABLE status)
+file(REMOVE_RECURSE ${OUTPUT}.idt)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "msibuild failed (${status})")
+endif()
+
+if(SIGN_SETTINGS)
+  include(${SIGN_SETTINGS})
+  include(${CMAKE_CURRENT_LIST_DIR}/sign.cmake)
+  zandrel_sign(${partial} ${partial}.signed "${PRODUCT_NAME} ${VERSION}" MSI)
+  file(RENAME ${partial}.signed ${partial})
 endif()
 file(RENAME ${partial} ${OUTPUT})

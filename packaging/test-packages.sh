@@ -24,10 +24,42 @@ check() { # check DESCRIPTION COMMAND...
 }
 
 # The packages are not part of the default build: bring them up to date first.
-cmake --build "$build" --target dist >/dev/null || { echo "FAIL: cmake --build --target dist"; exit 1; }
+built=$(cmake --build "$build" --target dist) || { echo "$built"; echo "FAIL: cmake --build --target dist"; exit 1; }
 dist=$build/dist
 zip=$dist/Zandrel-$version-win64.zip
 msi=$dist/Zandrel-$version-win64.msi
+# Without a certificate the build says once that it does not sign.
+if grep -q '^ZANDREL_SIGN_PKCS12:FILEPATH=$' "$build/CMakeCache.txt"; then
+  [ "$(grep -c 'the packages are not signed' <<<"$built")" = 1 ] || fail "no single note on the unsigned build: $built"
+fi
+
+# The package's own permissions, whatever folder it goes to (Wine's installer does not apply them: the
+# rows are checked here). The folder protected, its later files for SYSTEM, Administrators and their
+# creator; Users read and run the programs; the settings files, which may hold a password, for no Users.
+table() { msiinfo export "$msi" "$1" | tr -d '\r' | tail -n +4 | LC_ALL=C sort; }
+folder='D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;FA;;;CO)'
+program='D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)'
+settings='D:PAI(A;;FA;;;SY)(A;;FA;;;BA)'
+expected_locks=$(LC_ALL=C sort <<EOF
+EventConf	event.conf	File	$settings	
+GaugewellExe	Gaugewell.exe	File	$program	
+InstallFolder	INSTALLDIR	CreateFolder	$folder	
+MemoryConf	memory.conf	File	$settings	
+SiftwellExe	Siftwell.exe	File	$program	
+ZandrelExe	Zandrel.exe	File	$program	
+EOF
+)
+[ "$(table MsiLockPermissionsEx)" = "$expected_locks" ] || fail "MsiLockPermissionsEx: $(table MsiLockPermissionsEx)"
+[ "$(table CreateFolder)" = "$(printf 'INSTALLDIR\tZandrel')" ] || fail "CreateFolder: $(table CreateFolder)"
+for action in CreateFolders RemoveFolders; do
+  table InstallExecuteSequence | grep -q "^$action	" || fail "no $action in InstallExecuteSequence"
+done
+# The programs with the version they carry, which a repair compares; no hash rows for them.
+for exe in Siftwell.exe Gaugewell.exe Zandrel.exe; do
+  table File | awk -F'\t' -v f="$exe" -v v="$version.0" '$1 == f && $5 == v { found = 1 } END { exit !found }' ||
+    fail "$exe: File row $(table File | grep "^$exe")"
+  table MsiFileHash | grep -q "^$exe	" && fail "$exe has an MsiFileHash row"
+done
 
 # The ZIP: the five files and the readme in one folder, nothing else (no stand-in server, no tests).
 expected="Zandrel/ Zandrel/Gaugewell.exe Zandrel/README.txt Zandrel/Siftwell.exe Zandrel/Zandrel.exe Zandrel/event.conf Zandrel/memory.conf "
