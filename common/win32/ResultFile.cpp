@@ -150,15 +150,16 @@ struct FileFacts {
 };
 
 std::optional<FileFacts> ReadFacts(HANDLE file) {
+    // Two classes that every file system answers: GetFileSizeEx and GetFileTime rest on them.
     FILE_STANDARD_INFO standard{};
-    FILE_ATTRIBUTE_TAG_INFO tag{};
+    FILE_BASIC_INFO basic{};
     if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
-        !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) {
+        !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
         return std::nullopt;
     }
     return FileFacts{standard.EndOfFile.QuadPart,
-                     standard.NumberOfLinks > 1 || (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                     (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
+                     standard.NumberOfLinks > 1 || (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                     (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
 }
 
 // Whether the file, `end` bytes long, is empty or ends with CR LF. What cannot be read counts as a
