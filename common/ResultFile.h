@@ -5,6 +5,11 @@
 // must reach the end of the file whole whatever else appends to it at the same moment: each line is
 // written with a single write at the end of the file, and on Windows under a lock that every writer
 // of these files takes. Readers, other writers and a delete are never locked out.
+//
+// A line is whole or absent: what a write that fails part-way (a full drive) left is cut off again.
+// Where even that cut is refused, the next line starts on a line of its own. A file that the writer
+// creates is private to its creator (and SYSTEM and Administrators on Windows); a result file that
+// is a link to another file is never written through.
 #pragma once
 
 #include <string>
@@ -16,13 +21,14 @@
 namespace zandrel {
 
 // Appends `text` and CR LF to the file at `path`, creating it when absent. Bytes are written as they
-// are, NULs and line breaks included. Failed when the line could not be written whole: the file could
-// not be opened, or the writers' lock not had, within a few seconds, or the write failed.
+// are, NULs and line breaks included; a CR LF goes in front when the file ends inside a line. Failed
+// when the line could not be written whole: the file could not be opened, or the writers' lock not
+// had, within a few seconds, the file is a link, or the write failed (nothing of the line is left).
 Status AppendResultLine(const std::string& path, std::string_view text);
 
 // Empties a result file for a fresh start: done when its old lines are gone (also when there was no
-// file). Every line that another run appends at the same time lands either before the fresh start
-// or whole after it.
+// file); the file keeps its permissions. Failed for a file that is a link. Every line that another
+// run appends at the same time lands either before the fresh start or whole after it.
 Status ClearResultFile(const std::string& path);
 
 // A probe's result file as its core sees it: one line appended at a time.

@@ -1,7 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "ResultFile.h"
 #include "Scratch.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "ProgramRun.h"
+#include "UniqueHandle.h"
+#else
+#include <sys/stat.h>
+#endif
 
 namespace zandrel {
 namespace {
@@ -23,6 +38,129 @@ TEST(AppendResultLine, WritesNulBytesAsTheyAre) {
 TEST(AppendResultLine, ReportsAFileThatCannotBeOpened) {
     testing::ScratchDir dir;
     EXPECT_FALSE(AppendResultLine(dir.PathOf("no-such-directory/event.log"), "lost").ok());
+}
+
+// A fragment that a refused cut (or a writer of old) left never runs into the next line.
+TEST(AppendResultLine, StartsOnALineOfItsOwn) {
+    const struct {
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"", "next\r\n"},
+        {"earlier\r\n", "earlier\r\nnext\r\n"},
+        {"earlier\r\nCPU Utilization=", "earlier\r\nCPU Utilization=\r\nnext\r\n"},
+        {"x", "x\r\nnext\r\n"},                  // shorter than a line end
+        {"earlier\n", "earlier\n\r\nnext\r\n"},  // a bare LF ends no line of these files
+    };
+    for (const auto& c : cases) {
+        testing::ScratchDir dir;
+        dir.Write("event.log", c.before);
+        EXPECT_TRUE(AppendResultLine(dir.PathOf("event.log"), "next").ok()) << c.before;
+        EXPECT_EQ(dir.Read("event.log"), c.after) << c.before;
+    }
+}
+
+// A result file that is another name of someone else's file: the line and the fresh start fail, and
+// that file keeps every byte.
+void ExpectNotWrittenThrough(const testing::ScratchDir& dir) {
+    EXPECT_FALSE(AppendResultLine(dir.PathOf("event.log"), "lost").ok());
+    EXPECT_FALSE(ClearResultFile(dir.PathOf("event.log")).ok());
+    EXPECT_EQ(dir.Read("other.txt"), "someone else's\r\n");
+}
+
+TEST(ResultFileLinks, AHardLinkIsNotWrittenThrough) {
+    testing::ScratchDir dir;
+    dir.Write("other.txt", "someone else's\r\n");
+    std::filesystem::create_hard_link(dir.PathOf("other.txt"), dir.PathOf("event.log"));
+    ExpectNotWrittenThrough(dir);
+}
+
+TEST(ResultFileLinks, ASymbolicLinkIsNotWrittenThrough) {
+    testing::ScratchDir dir;
+    dir.Write("other.txt", "someone else's\r\n");
+    std::error_code error;
+    std::filesystem::create_symlink(dir.PathOf("other.txt"), dir.PathOf("event.log"), error);
+    if (error || !std::filesystem::is_symlink(dir.PathOf("event.log"), error)) {
+        // Wine 8's CreateSymbolicLink reports success and makes nothing; Windows wants a privilege.
+        GTEST_SKIP() << "this platform made no symbolic link";
+    }
+    ExpectNotWrittenThrough(dir);
+}
+
+#ifdef _WIN32
+using UniqueLocal = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
+
+// The file's DACL as SDDL text; Wine keeps the descriptor given at creation and shows it, but
+// enforces none of it.
+std::string DaclOf(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return "(unreadable)";
+    }
+    const UniqueLocal ownedDescriptor(descriptor);
+    LPSTR text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        return "(no text)";
+    }
+    const UniqueLocal ownedText(text);
+    return text;
+}
+
+std::string ProcessUser() {
+    UniqueKernelHandle token;
+    alignas(TOKEN_USER) unsigned char user[256];
+    DWORD size = 0;
+    LPSTR text = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size) ||
+        !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text)) {
+        return "(unknown)";
+    }
+    const UniqueLocal owned(text);
+    return text;
+}
+#endif
+
+// A new result file is not readable by everyone, whatever its folder lets them do; an existing one
+// keeps what it was given, also through a fresh start.
+TEST(ResultFilePermissions, ANewFileIsPrivateAnExistingOneKeepsItsOwn) {
+    testing::ScratchDir dir;
+    const std::string path = dir.PathOf("event.log");
+    ASSERT_TRUE(AppendResultLine(path, "first").ok());
+#ifdef _WIN32
+    const std::string user = ProcessUser();
+    if (testing::RunningUnderWine()) {
+        // Wine keeps no descriptor: it turns the one given at creation into the file's Unix mode and
+        // reads one back from that mode (0600 here; a file created without it reads "Everyone: read").
+        EXPECT_EQ(DaclOf(path), "D:(A;;FA;;;SY)(A;;FA;;;" + user + ")");
+    } else {
+        EXPECT_EQ(DaclOf(path), "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + user + ")");
+    }
+    // An administrator's grant to everyone (one that Wine can keep in the mode).
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        ("D:(A;;FA;;;SY)(A;;FA;;;" + user + ")(A;;0x1200a9;;;WD)").c_str(), SDDL_REVISION_1, &descriptor,
+        nullptr));
+    const UniqueLocal owned(descriptor);
+    ASSERT_TRUE(SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor));
+    const std::string granted = DaclOf(path);
+    ASSERT_NE(granted.find(";;;WD)"), std::string::npos) << granted;
+    ASSERT_TRUE(ClearResultFile(path).ok());
+    ASSERT_TRUE(AppendResultLine(path, "fresh").ok());
+    EXPECT_EQ(DaclOf(path), granted);
+#else
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(ClearResultFile(path).ok());
+    ASSERT_TRUE(AppendResultLine(path, "fresh").ok());
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+#endif
+    EXPECT_EQ(dir.Read("event.log"), "fresh\r\n");
 }
 
 }  // namespace

@@ -4,9 +4,25 @@
 // Windows does that atomically on local volumes, but Wine does not, and neither do all redirectors:
 // each writer therefore also takes an exclusive lock on one byte far beyond any real data, around
 // the single WriteFile of the whole line. The lock never covers data, so readers are not disturbed.
+//
+// A line is whole or absent. Under the lock the append reads where the file ends; a write that fails
+// or comes back short (a full drive: Wine then reports success with fewer bytes) is cut back to that
+// end before the lock is released. Should even the cut be refused, the next append finds the file
+// not ending in CR LF and puts one in front of its line, in the same write, so that a torn fragment
+// never runs into the next record.
+//
+// A file the writer creates is private to SYSTEM, Administrators and the account that runs the
+// probe; a file that exists keeps its permissions. A result file that is a link (a reparse point, or
+// a file with more than one name) is never written through: it would carry the lines, or a fresh
+// start, into a file that is not the probe's own.
 #include "ResultFile.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
+
+#include <optional>
+#include <vector>
 
 #include "UniqueHandle.h"
 
@@ -20,6 +36,65 @@ constexpr DWORD kPollMs = 5;
 // The byte every writer locks: the last but one of the largest file offset, which no data reaches.
 constexpr DWORD kLockOffsetLow = 0xFFFFFFFE;
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Every open sees a link itself rather than what it leads to.
+constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT;
+// What a line or a fresh start that meets a link fails with.
+constexpr DWORD kLinkRefused = ERROR_CANT_ACCESS_FILE;
+
+using UniqueLocal = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
+
+// The account that runs this process, as SDDL text.
+std::optional<std::string> ProcessUserSid() {
+    UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+        return std::nullopt;
+    }
+    DWORD size = 0;
+    if (GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return std::nullopt;
+    }
+    std::vector<unsigned char> buffer(size);  // new'd storage: aligned for the pointer inside
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+        return std::nullopt;
+    }
+    LPSTR text = nullptr;
+    if (!ConvertSidToStringSidA(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        return std::nullopt;
+    }
+    const UniqueLocal owned(text);
+    return std::string(text);
+}
+
+// A protected DACL for a result file that this process creates: the folder's permissions (which may
+// let every user read the records) are not inherited. The creator keeps full control, which the cut
+// of a torn line needs.
+class PrivateFileSecurity {
+  public:
+    PrivateFileSecurity() {
+        const std::optional<std::string> user = ProcessUserSid();
+        if (!user) {
+            return;
+        }
+        const std::string sddl = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + *user + ")";
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                 nullptr)) {
+            descriptor_.reset(descriptor);
+            attributes_.nLength = sizeof attributes_;
+            attributes_.lpSecurityDescriptor = descriptor;
+            attributes_.bInheritHandle = FALSE;
+        }
+    }
+    // Null when the descriptor could not be built; the thread's last error then tells why.
+    SECURITY_ATTRIBUTES* attributes() { return descriptor_ ? &attributes_ : nullptr; }
+
+  private:
+    UniqueLocal descriptor_;
+    SECURITY_ATTRIBUTES attributes_{};
+};
 
 // Another run holding the file without sharing, or a delete still pending (someone removing the log
 // while runs write to it), passes in a moment; a directory or a read-only file in the way does not.
@@ -35,13 +110,25 @@ bool MayPass(const std::string& path, DWORD error) {
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
 }
 
+UniqueFile OpenAppendHandle(const std::string& path, DWORD disposition, SECURITY_ATTRIBUTES* security) {
+    // Read access as well: LockFileEx wants a handle opened for reading or writing, and an
+    // append-only handle has neither; the append also reads the file's last bytes.
+    return UniqueFile(CreateFileA(path.c_str(), GENERIC_READ | FILE_APPEND_DATA, kShareAll, security,
+                                  disposition, kOpenFlags, nullptr));
+}
+
 UniqueFile OpenForAppend(const std::string& path, ULONGLONG deadline) {
     for (;;) {
-        // Read access as well: LockFileEx wants a handle opened for reading or writing, and an
-        // append-only handle has neither.
-        UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | FILE_APPEND_DATA,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file = OpenAppendHandle(path, OPEN_EXISTING, nullptr);
+        if (!file && GetLastError() == ERROR_FILE_NOT_FOUND) {
+            // Only a file that this open creates takes the descriptor; one that another run created
+            // in the meantime keeps its own.
+            PrivateFileSecurity security;
+            if (security.attributes() == nullptr) {
+                return {};
+            }
+            file = OpenAppendHandle(path, OPEN_ALWAYS, security.attributes());
+        }
         if (file) {
             return file;
         }
@@ -52,6 +139,70 @@ UniqueFile OpenForAppend(const std::string& path, ULONGLONG deadline) {
         }
         Sleep(kPollMs);
     }
+}
+
+// What the writer needs to know of an open result file. Two cheap queries: the classic
+// GetFileInformationByHandle also asks for the volume, which costs Wine more than the append itself.
+struct FileFacts {
+    LONGLONG end = 0;
+    bool link = false;
+    bool readOnly = false;
+};
+
+std::optional<FileFacts> ReadFacts(HANDLE file) {
+    // Two classes that every file system answers: GetFileSizeEx and GetFileTime rest on them.
+    FILE_STANDARD_INFO standard{};
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
+        !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+        return std::nullopt;
+    }
+    return FileFacts{standard.EndOfFile.QuadPart,
+                     standard.NumberOfLinks > 1 || (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                     (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
+}
+
+// Whether the file, `end` bytes long, is empty or ends with CR LF. What cannot be read counts as a
+// line's end: the line then goes out as it is.
+bool EndsALine(HANDLE file, LONGLONG end) {
+    if (end == 0) {
+        return true;
+    }
+    LARGE_INTEGER at{};
+    at.QuadPart = end >= 2 ? end - 2 : 0;
+    char last[2] = {};
+    DWORD read = 0;
+    // Through the handle's position rather than an OVERLAPPED offset, which Wine completes through
+    // its server at ten times the cost. The position means nothing to the append, which always
+    // lands at the end.
+    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !ReadFile(file, last, 2, &read, nullptr)) {
+        return true;
+    }
+    return read == 2 && last[0] == '\r' && last[1] == '\n';
+}
+
+// Takes the file back to `end`, where it stood before the line. Under the writers' lock every byte
+// after it is this line's; without locks (a file system that has none) the cut is made only while
+// the file ends with exactly this line's own bytes.
+void CutBack(HANDLE file, LONGLONG end, DWORD written, bool exclusive) {
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+        return;
+    }
+    const LONGLONG now = standard.EndOfFile.QuadPart;
+    if (now <= end || (!exclusive && now != end + written)) {
+        return;
+    }
+    // The append handle may not set the end, and FILE_WRITE_DATA on it would make its writes land
+    // at the file position instead of the end: a second handle, of this open file rather than of the
+    // path, which may name another file by now.
+    const UniqueFile cutter(ReOpenFile(file, FILE_WRITE_DATA, kShareAll, kOpenFlags));
+    if (!cutter) {
+        return;
+    }
+    FILE_END_OF_FILE_INFO endOfFile{};
+    endOfFile.EndOfFile.QuadPart = end;
+    SetFileInformationByHandle(cutter.get(), FileEndOfFileInfo, &endOfFile, sizeof endOfFile);
 }
 
 // The writers' lock, held for as long as the object lives. Where the file system has no byte-range
@@ -89,6 +240,8 @@ class WritersLock {
     }
     // Whether the line may be written now.
     explicit operator bool() const { return state_ != State::NotHad; }
+    // Whether no other writer that keeps to the lock can be at the file.
+    bool held() const { return state_ == State::Held; }
 
   private:
     enum class State { NotHad, Held, Unsupported };
@@ -104,9 +257,10 @@ Status LastError() {
 }  // namespace
 
 Status AppendResultLine(const std::string& path, std::string_view text) {
+    // With the CR LF that goes in front when the file does not end a line.
     std::string line;
-    line.reserve(text.size() + 2);
-    line.append(text).append("\r\n");
+    line.reserve(text.size() + 4);
+    line.append("\r\n").append(text).append("\r\n");
     if (line.size() > MAXDWORD) {
         return Status::Failed(ERROR_INVALID_PARAMETER);
     }
@@ -120,28 +274,47 @@ Status AppendResultLine(const std::string& path, std::string_view text) {
     if (!lock) {
         return LastError();
     }
-    DWORD written = 0;
-    if (!WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+    const std::optional<FileFacts> facts = ReadFacts(file.get());
+    if (!facts) {
         return LastError();
     }
-    return written == line.size() ? Status() : Status::Failed(ERROR_DISK_FULL);
+    if (facts->link) {
+        return Status::Failed(kLinkRefused);
+    }
+    const std::string_view bytes =
+        EndsALine(file.get(), facts->end) ? std::string_view(line).substr(2) : line;
+    DWORD written = 0;
+    const BOOL wrote =
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (wrote && written == bytes.size()) {
+        return Status();
+    }
+    // A write that succeeds short of the whole line ran out of room (Wine reports a full drive so).
+    const Status failed = wrote ? Status::Failed(ERROR_DISK_FULL) : LastError();
+    CutBack(file.get(), facts->end, written, lock.held());
+    return failed;
 }
 
 Status ClearResultFile(const std::string& path) {
     // Emptied, not deleted: a run that opened the file a moment ago and waits for the lock would
     // otherwise write its line into a file that is about to vanish (Wine even opens such a file
-    // afresh). Under the writers' lock every line lands either before the fresh start or after it.
-    const UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // afresh), and the permissions that an administrator gave the file stay as they are. Under the
+    // writers' lock every line lands either before the fresh start or after it.
+    const UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                                      OPEN_EXISTING, kOpenFlags, nullptr));
     if (!file) {
         return GetLastError() == ERROR_FILE_NOT_FOUND ? Status() : LastError();
     }
+    const std::optional<FileFacts> facts = ReadFacts(file.get());
+    if (!facts) {
+        return LastError();
+    }
+    if (facts->link) {
+        return Status::Failed(kLinkRefused);
+    }
     // Windows refuses to open a read-only file for writing; Wine run by root does not. The old lines
     // of a read-only log are kept either way.
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileInformationByHandle(file.get(), &info) &&
-        (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    if (facts->readOnly) {
         return Status::Failed(ERROR_ACCESS_DENIED);
     }
     const WritersLock lock(file.get(), GetTickCount64() + kWaitMs);
