@@ -9,7 +9,7 @@ namespace zandrel::gaugewell {
 namespace {
 
 std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
-    auto connected = service.Connect(".", "", "");
+    auto connected = service.Connect(u".", u"", u"");
     if (auto* failure = std::get_if<Failure>(&connected)) {
         ADD_FAILURE() << "connection failed: " << failure->number << " " << failure->description;
         return nullptr;
@@ -117,7 +117,7 @@ TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
         GTEST_SKIP() << "expects Wine's answer for an unknown host";
     }
     WbemService service;
-    auto connected = service.Connect("unreachable-host", "someone", "secret");
+    auto connected = service.Connect(u"unreachable-host", u"someone", u"secret");
     const auto* failure = std::get_if<Failure>(&connected);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number, -2147217387);  // 0x80041015

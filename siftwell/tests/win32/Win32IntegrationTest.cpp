@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "siftwell/win32/Adapters.h"
+#include "AnsiText.h"
 #include "siftwell/core/CaptureContext.h"
 #include "ExecutableDirectory.h"
 #include "siftwell/tests/Fakes.h"
@@ -150,7 +151,7 @@ class RealPlatform : public ::testing::Test {
                                      "\r\nErrorLevel=Error\r\nTimeZone=" + timeZone + "\r\n");
         ResultFileAt log(dir_.Path(), kResultFileName);
         Win32LogFiles files(dir_.Path());
-        const Platform platform{source_, messages_, network_, errors_, dates_, log, files};
+        const Platform platform{source_, messages_, network_, errors_, dates_, log, files, codec_};
         EXPECT_EQ(RunCapture(platform, dir_.Path()), ExitStatus::Completed);
         return dir_.Read("event.log").value_or("(no event.log)");
     }
@@ -158,6 +159,7 @@ class RealPlatform : public ::testing::Test {
     ScratchDir dir_;
     FakeEventSource source_;
     Win32MessageCatalogue messages_;
+    Win32TextCodec codec_;
     Win32NetworkSession network_;
     Win32SystemErrors errors_;
     Win32DateText dates_;
@@ -248,7 +250,7 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
     // Through the pass: kinds 6 and 9, with the system's text for the number.
     zandrel::testing::MemoryResultFile log;
     Win32LogFiles files(dir_.Path());
-    const Platform platform{events, messages_, network_, errors_, dates_, log, files};
+    const Platform platform{events, messages_, network_, errors_, dates_, log, files, codec_};
     CaptureContext context(platform);
     EXPECT_EQ(CaptureEvents(context, "HostA", "System", 1, "Error"), PassEnd::EndProgram);
     EXPECT_EQ(log.bytes,
@@ -274,7 +276,7 @@ TEST(Win32MessageCatalogue, ExpansionHasItsExtraCharacterAndItsFailureIsNoName) 
 
 TEST_F(RealPlatform, NetworkManagementTextsFromTheNetworkMessageModule) {
     // Wine has no netmsg.dll: the tests' own goes beside this executable, where the loader looks first.
-    const std::string beside = ExecutableDirectory() + "\\netmsg.dll";
+    const std::string beside = std::get<std::string>(ExecutableDirectory()) + "\\netmsg.dll";
     ASSERT_TRUE(CopyFileA(kNetworkMessagesDll.c_str(), beside.c_str(), FALSE));
     {
         const UniqueModule loaded(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
