@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "siftwell/win32/Adapters.h"
@@ -56,6 +57,16 @@ DWORD WINAPI GrowingExpand(LPCSTR, LPSTR buffer, DWORD size) {
     }
     std::memcpy(buffer, expanded.c_str(), count);
     return count;
+}
+
+// Wine's answer for a double-byte folder: the count of wide characters, never the bytes, and a cut
+// text without its NUL when the bytes do not fit.
+DWORD WINAPI CharacterCountExpand(LPCSTR, LPSTR buffer, DWORD size) {
+    const std::string expanded = "C:\\\x95\x5C\x93\xFA\\x.dll";
+    if (buffer != nullptr) {
+        std::memcpy(buffer, expanded.c_str(), std::min<std::size_t>(size, expanded.size() + 1));
+    }
+    return 10;
 }
 
 DWORD WINAPI FailingExpand(LPCSTR, LPSTR, DWORD) {
@@ -270,6 +281,8 @@ TEST_F(RealPlatform, ReadOfAChangedLogReportsTheSystemsNumber) {
 TEST(Win32MessageCatalogue, ExpansionHasItsExtraCharacterAndItsFailureIsNoName) {
     EXPECT_EQ(Win32MessageCatalogue(&GrowingExpand).ExpandEnvironment("%Dir%\\longer.dll"),
               "C:\\windows\\longer.dll");
+    EXPECT_EQ(Win32MessageCatalogue(&CharacterCountExpand).ExpandEnvironment("%Dir%\\x.dll"),
+              "C:\\\x95\x5C\x93\xFA\\x.dll");
     EXPECT_EQ(Win32MessageCatalogue(&FailingExpand).ExpandEnvironment("%Dir%"), std::nullopt);
     EXPECT_EQ(Win32MessageCatalogue().ExpandEnvironment("%SystemRoot%\\x.dll"), "C:\\windows\\x.dll");
 }
