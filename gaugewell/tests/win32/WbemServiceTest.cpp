@@ -142,11 +142,21 @@ TEST(TakeFailure, CarriesTheCodeAndTheDescriptionLeftWithIt) {
 }
 
 TEST(WindowsLocale, GivesTheUserThousandsSeparator) {
-    if (!zandrel::testing::RunningUnderWine()) {
+    if (!zandrel::testing::RunningUnderWine() || GetACP() != 1252) {
         GTEST_SKIP() << "expects the locale the Wine session pins";
     }
     // The tests pin the locale to English.
     EXPECT_EQ(WindowsLocale().ThousandsSeparator(), ",");
+}
+
+// A user locale whose ANSI code page is not the system's: Swiss German's separator U+2019 comes as
+// the 932 bytes of the file, not as 1252's 0x92. Registered alone, in that split locale.
+TEST(SplitLocale, GivesTheUserThousandsSeparatorInTheAnsiCodePage) {
+    if (GetACP() != 932 ||
+        GetUserDefaultLCID() != MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS), SORT_DEFAULT)) {
+        GTEST_SKIP() << "runs with the user locale de-CH and the ANSI code page 932";
+    }
+    EXPECT_EQ(WindowsLocale().ThousandsSeparator(), "\x81\x66");
 }
 
 }  // namespace
