@@ -6,26 +6,10 @@
 
 #include "Paths.h"
 #include "Text.h"
+#include "Wipe.h"
 
 namespace zandrel {
 namespace {
-
-// Overwrites a buffer that held settings text (a password among them) before it is given back.
-// TODO(harden): common/Wipe.h takes this over once it is there.
-template <typename Char>
-void WipeMemory(Char* data, std::size_t count) {
-    volatile Char* units = data;
-    for (std::size_t i = 0; i < count; ++i) {
-        units[i] = Char{};
-    }
-}
-
-template <typename Char>
-void Wipe(std::basic_string<Char>& text) {
-    text.resize(text.capacity());
-    WipeMemory(text.data(), text.size());
-    text.clear();
-}
 
 template <typename Char>
 bool IsLineEnd(Char c) {
@@ -189,8 +173,8 @@ class Scan {
         folded_.reserve(4 * longest + 16);
     }
     ~Scan() {
-        Wipe(decoded_);
-        Wipe(folded_);
+        WipeText(decoded_);
+        WipeText(folded_);
     }
     Scan(const Scan&) = delete;
     Scan& operator=(const Scan&) = delete;
@@ -287,7 +271,7 @@ void AppendWiping(std::string& bytes, std::string_view more) {
         std::string grown;
         grown.reserve(std::max(2 * bytes.capacity(), bytes.size() + more.size()));
         grown += bytes;
-        Wipe(bytes);
+        WipeText(bytes);
         bytes.swap(grown);
     }
     bytes += more;
@@ -325,7 +309,7 @@ IniValue FindIniValue(std::string_view fileBytes, std::string_view section, std:
     }
     const WideCharacters characters(codec);
     IniValue value = Scan<WideCharacters>(characters, sought, codec).Find(text);
-    Wipe(text);
+    WipeText(text);
     return value;
 }
 
@@ -351,10 +335,10 @@ std::optional<IniValue> ReadIniValue(std::string_view section, std::string_view 
     while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
         AppendWiping(bytes, std::string_view(chunk, count));
     }
-    WipeMemory(chunk, sizeof chunk);
+    WipeBytes(chunk, sizeof chunk);
     // A read error midway leaves what was read: the scan works on that and the value may stay absent.
     IniValue value = FindIniValue(bytes, section, key, codec);
-    Wipe(bytes);
+    WipeText(bytes);
     return value;
 }
 
