@@ -129,7 +129,8 @@ class TurkishLocale : public ::testing::Test {
 TEST_F(TurkishLocale, KeysFoldAsEverywhere) {
     for (const char* settings : {"[memory.conf]\r\nD\xDDSK=C\r\n", "[MEMORY.CONF]\r\nDISK=C\r\n"}) {
         const ProgramRun run = RunIn(L"Zandrel", kGaugewell, "memory.conf", settings, "Gaugewell.log");
-        EXPECT_TRUE(std::regex_match(run.resultFile.value_or(""), std::regex(kFigures))) << run.resultFile.value_or("");
+        EXPECT_TRUE(std::regex_match(run.resultFile.value_or(""), std::regex(kFigures)))
+            << run.resultFile.value_or("");
     }
     std::u16string folded;
     Win32TextCodec().FoldCase(u"I\u0130\u0131", folded);
