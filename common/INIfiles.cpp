@@ -339,7 +339,9 @@ std::optional<IniValue> ReadIniValue(std::string_view section, std::string_view 
     // A read error midway leaves what was read: the scan works on that and the value may stay absent.
     IniValue value = FindIniValue(bytes, section, key, codec);
     WipeText(bytes);
-    return value;
+    std::optional<IniValue> result(std::move(value));
+    WipeValue(value);
+    return result;
 }
 
 }  // namespace zandrel

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "TextCodec.h"
+#include "Wipe.h"
 
 namespace zandrel {
 
@@ -33,6 +34,13 @@ struct IniValue {
 
 // A fixed ASCII text as a value.
 IniValue PlainValue(std::string_view ascii);
+
+// Zeroes both forms of a value (a password's), the source of a move included: a short text stays in
+// the moved-from object itself.
+inline void WipeValue(IniValue& value) noexcept {
+    WipeText(value.text);
+    WipeText(value.ansi);
+}
 
 // The scan itself, over the bytes of a settings file. `section` and `key` are ASCII (UTF-8).
 IniValue FindIniValue(std::string_view fileBytes, std::string_view section, std::string_view key,
@@ -66,6 +74,7 @@ template <typename Settings>
             return std::nullopt;
         }
         settings.*key.field = std::move(*value);
+        WipeValue(*value);
     }
     return settings;
 }
