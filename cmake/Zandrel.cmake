@@ -67,6 +67,41 @@ function(zandrel_add_wine_fixture)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 endfunction()
 
+# Tests of the Windows build that run in a locale of their own. Wine takes the user locale and the
+# ANSI code page from the Linux locale; the Linux locales are generated into the build tree (without
+# them Wine's file names are not UTF-8 and a split locale does not work), nothing system-wide.
+set(ZANDREL_TEST_LOCALES ja_JP tr_TR de_CH)
+function(zandrel_add_test_locales)
+  find_program(ZANDREL_LOCALEDEF localedef)
+  if(NOT ZANDREL_LOCALEDEF OR NOT EXISTS /usr/share/i18n/locales/ja_JP)
+    message(STATUS "No localedef or locale sources (package locales): the tests in other locales are left out")
+    return()
+  endif()
+  set(generated)
+  foreach(locale ${ZANDREL_TEST_LOCALES})
+    set(dir ${CMAKE_BINARY_DIR}/locales/${locale}.UTF-8)
+    add_custom_command(OUTPUT ${dir}/LC_CTYPE
+                       COMMAND ${ZANDREL_LOCALEDEF} -i ${locale} -f UTF-8 ${dir}
+                       COMMENT "Generating the Linux locale ${locale}.UTF-8 for the tests" VERBATIM)
+    list(APPEND generated ${dir}/LC_CTYPE)
+  endforeach()
+  add_custom_target(zandrel_test_locales ALL DEPENDS ${generated})
+endfunction()
+
+# Registers `target` (a GoogleTest binary of the Windows build) once more, with only the tests of
+# `filter`, in `locale`: "LC_ALL=ja_JP.UTF-8", or for a split one "LANG=de_CH.UTF-8 LC_CTYPE=ja_JP.UTF-8".
+# Such a run is alone: at a change of locale Wine rewrites the user's regional settings in the prefix,
+# which a run beside it would read.
+#   zandrel_add_locale_test(NAME TARGET FILTER LOCALE)
+function(zandrel_add_locale_test name target filter locale)
+  if(NOT (CMAKE_CROSSCOMPILING AND WIN32) OR NOT TARGET zandrel_test_locales)
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${target} --gtest_filter=${filter})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "ZANDREL_WINE_LOCALE=${locale}" FIXTURES_REQUIRED wine
+                                          RUN_SERIAL TRUE TIMEOUT 600)
+endfunction()
+
 if(CMAKE_CROSSCOMPILING AND WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR bash ${PROJECT_SOURCE_DIR}/scripts/wine-exec.sh ${CMAKE_BINARY_DIR})
 endif()

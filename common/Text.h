@@ -7,12 +7,17 @@
 namespace zandrel {
 
 // `text` without the blanks (U+0020 only: tabs and line breaks stay) at either end.
-inline std::string_view TrimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
+template <typename Char>
+std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> text) {
+    const std::size_t first = text.find_first_not_of(Char{' '});
+    if (first == std::basic_string_view<Char>::npos) {
         return {};
     }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return text.substr(first, text.find_last_not_of(Char{' '}) - first + 1);
+}
+
+inline std::string_view TrimBlanks(std::string_view text) {
+    return TrimBlanks<char>(text);
 }
 
 }  // namespace zandrel

@@ -6,8 +6,16 @@ export WINEDEBUG=-all
 export WINEARCH=win64
 # No Mono or Gecko: their install prompts would stall an unattended prefix creation.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-# Dates and number grouping of the programs follow the locale: keep it fixed for the tests.
+# Dates and number grouping of the programs follow the locale: keep it fixed for the tests. A test
+# that runs in a locale of its own names it in ZANDREL_WINE_LOCALE ("LC_ALL=ja_JP.UTF-8", or a split
+# "LANG=de_CH.UTF-8 LC_CTYPE=ja_JP.UTF-8"), the Linux locale coming from the build tree.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
+if [ -n "${ZANDREL_WINE_LOCALE:-}" ]; then
+  unset LC_ALL
+  export LOCPATH="$zandrel_build_dir/locales"
+  # shellcheck disable=SC2086  # the assignments are words of their own
+  export ${ZANDREL_WINE_LOCALE}
+fi
 if [ -f "$zandrel_build_dir/wine-display" ]; then
   DISPLAY=$(cat "$zandrel_build_dir/wine-display")
   export DISPLAY

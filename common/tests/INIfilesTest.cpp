@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "FakeTextCodec.h"
 #include "INIfiles.h"
 #include "Scratch.h"
 
@@ -21,9 +22,15 @@ std::ostream& operator<<(std::ostream& out, const IniCase& c) {
 
 class FindIniValueTest : public ::testing::TestWithParam<IniCase> {};
 
+const testing::FakeTextCodec kWestern(1252);
+
+std::string Find(std::string_view file, std::string_view key) {
+    return FindIniValue(file, "event.conf", key, kWestern).ansi;
+}
+
 TEST_P(FindIniValueTest, AnswersAsTheFileSays) {
     const IniCase& c = GetParam();
-    EXPECT_EQ(FindIniValue(c.file, "event.conf", c.key), c.expected);
+    EXPECT_EQ(Find(c.file, c.key), c.expected);
 }
 
 const std::string kHeader = "[event.conf]\r\n";
@@ -35,7 +42,9 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"HeaderInCapitals", "[EVENT.CONF]\r\nServer=HostA\r\n", "Server", "HostA"},
         IniCase{"HeaderWithBlanksAround", "   [event.conf]   \r\nServer=HostA\r\n", "Server", "HostA"},
         IniCase{"HeaderWithBlanksInside", "[ event.conf ]\r\nServer=HostA\r\n", "Server", "NOTFOUND"},
-        IniCase{"HeaderWithTabIsNotTrimmed", "\t[event.conf]\r\nServer=HostA\r\n", "Server", "NOTFOUND"},
+        // A tab in front of a field is skipped like a blank, but a trailing one is no blank.
+        IniCase{"TabBeforeHeaderSkipped", "\t[event.conf]\r\nServer=HostA\r\n", "Server", "HostA"},
+        IniCase{"TabAfterHeaderStays", "[event.conf]\t\r\nServer=HostA\r\n", "Server", "NOTFOUND"},
         IniCase{"OtherSectionOnly", "[memory.conf]\r\nServer=HostA\r\n", "Server", "NOTFOUND"},
         IniCase{"HeaderIsLastField", "Server=HostA\r\n[event.conf]", "Server", "NOTFOUND"},
         IniCase{"KeyOnlyAboveHeader", "Server=HostA\r\n[event.conf]\r\nLogType=System\r\n", "Server",
@@ -72,31 +81,121 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"EmptyKeyMatchesFirstField", kHeader + "LogType=System\r\n", "", "ogType=System"}),
     [](const ::testing::TestParamInfo<IniCase>& param) { return std::string(param.param.name); });
 
+// A file in the code pages and encodings the probes meet; the value in both its forms.
+struct CharacterCase {
+    const char* name;
+    int codePage;
+    std::string file;
+    const char* key;
+    std::string ansi;
+    std::u16string text;
+    bool exact = true;
+};
+
+std::ostream& operator<<(std::ostream& out, const CharacterCase& c) {
+    return out << c.name;
+}
+
+std::string Utf16Le(std::u16string_view text) {
+    std::string bytes;
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+class CharactersTest : public ::testing::TestWithParam<CharacterCase> {};
+
+TEST_P(CharactersTest, ReadsCharactersNotBytes) {
+    const CharacterCase& c = GetParam();
+    const IniValue value = FindIniValue(c.file, "event.conf", c.key, testing::FakeTextCodec(c.codePage));
+    EXPECT_EQ(value.ansi, c.ansi);
+    EXPECT_EQ(value.text, c.text);
+    EXPECT_EQ(value.exact, c.exact);
+}
+
+const std::string kUtf8Mark = "\xEF\xBB\xBF";
+const std::string kUtf16Mark = "\xFF\xFE";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CharactersTest,
+    ::testing::Values(
+        // The full-width "=" of an input method is one character of two or three bytes.
+        CharacterCase{"FullWidthSeparator932", 932, kHeader + "Server\x81\x81HostA\r\n", "Server", "HostA",
+                      u"HostA"},
+        CharacterCase{"FullWidthSeparator936", 936, kHeader + "Server\xA3\xBDHostA\r\n", "Server", "HostA",
+                      u"HostA"},
+        CharacterCase{"FullWidthSeparator949", 949, kHeader + "Server\xA3\xBDHostA\r\n", "Server", "HostA",
+                      u"HostA"},
+        CharacterCase{"FullWidthSeparator950", 950, kHeader + "Server\xA1\xD7HostA\r\n", "Server", "HostA",
+                      u"HostA"},
+        CharacterCase{"FullWidthSeparator65001", 65001, kHeader + "Server\xEF\xBC\x9DHostA\r\n", "Server",
+                      "HostA", u"HostA"},
+        CharacterCase{"FullWidthSeparatorAloneLeavesNothing", 932, kHeader + "Server\x81\x81\r\n", "Server",
+                      "", u""},
+        CharacterCase{"SeparatorOfTwoUnits", 1252,
+                      kUtf16Mark + Utf16Le(u"[event.conf]\r\nServer\U0001F600HostA\r\n"), "Server", "HostA",
+                      u"HostA"},
+        // An ANSI value keeps its bytes, trail byte 0x5C, a lead byte at its end and 1252's gaps included.
+        CharacterCase{"TrailBytesKept932", 932, kHeader + "Password=\x95\x5C\x95\x5C\r\n", "Password",
+                      "\x95\x5C\x95\x5C", u"\u8868\u8868"},
+        CharacterCase{"LeadByteAtTheEndKept932", 932, kHeader + "Password=ab\x81\r\n", "Password", "ab\x81",
+                      u"ab\uFFFD"},
+        CharacterCase{"UndefinedByteKept1252", 1252, kHeader + "Password=p\x81ss\r\n", "Password", "p\x81ss",
+                      u"p\u0081ss"},
+        CharacterCase{"AnsiStaysAnsi1252", 1252, kHeader + "Username=M\xFCller\r\n", "Username", "M\xFCller",
+                      u"M\u00FCller"},
+        // Folded as characters: a Turkish keyboard's capital I with dot is the key's "i".
+        CharacterCase{"DottedCapitalI1254", 1254, kHeader + "T\xDDMEZONE=5\r\n", "TimeZone", "5", u"5"},
+        CharacterCase{"TabBeforeKey", 1252, kHeader + "\tServer=HostA\r\n \t Disk=C\r\n", "Disk", "C", u"C"},
+        CharacterCase{"TabBeforeQuotedField", 1252, kHeader + "\t\"Password=a,b\"\r\n", "Password", "a,b",
+                      u"a,b"},
+        // Each encoding with its mark and without.
+        CharacterCase{"Utf8WithMark", 1252, kUtf8Mark + kHeader + "Username=M\xC3\xBCller\r\n", "Username",
+                      "M\xFCller", u"M\u00FCller"},
+        CharacterCase{"Utf8WithMarkAsciiOnly", 1252, kUtf8Mark + kHeader + "Server=HostA\r\n", "Server",
+                      "HostA", u"HostA"},
+        CharacterCase{"Utf8WithoutMark", 1252, kHeader + "Username=M\xC3\xBCller\r\n", "Username",
+                      "M\xFCller", u"M\u00FCller"},
+        CharacterCase{"Utf16LeWithMark", 1252,
+                      kUtf16Mark + Utf16Le(u"[event.conf]\r\nUsername=M\u00FCller\r\n"), "Username",
+                      "M\xFCller", u"M\u00FCller"},
+        CharacterCase{"Utf16LeWithoutMarkIsAnsiAsBefore", 1252, Utf16Le(u"[event.conf]\r\nServer=HostA\r\n"),
+                      "Server", "NOTFOUND", u"NOTFOUND"},
+        // A character that the code page lacks has no exact ANSI form, and is never a look-alike.
+        CharacterCase{"OutsideTheCodePage", 1252, kHeader + "Server=Zandrel-\xCE\xA9\r\n", "Server",
+                      "Zandrel-?", u"Zandrel-\u03A9", false},
+        CharacterCase{"InsideTheUtf8CodePage", 65001, kHeader + "Server=Zandrel-\xCE\xA9\r\n", "Server",
+                      "Zandrel-\xCE\xA9", u"Zandrel-\u03A9"}),
+    [](const ::testing::TestParamInfo<CharacterCase>& param) { return std::string(param.param.name); });
+
 TEST(FindIniValue, NulInsideValueIsKept) {
     const std::string file("[event.conf]\r\nServer=Ho\0stA\r\n", 28);
-    EXPECT_EQ(FindIniValue(file, "event.conf", "Server"), std::string("Ho\0stA", 6));
+    EXPECT_EQ(Find(file, "Server"), std::string("Ho\0stA", 6));
 }
 
 TEST(FindIniValue, MegabyteLineWithoutLineEnd) {
     std::string file = "[event.conf]," + std::string(1 << 20, 'x') + ",Server=HostA";
-    EXPECT_EQ(FindIniValue(file, "event.conf", "Server"), "HostA");
+    EXPECT_EQ(Find(file, "Server"), "HostA");
     file = "[event.conf],Server=" + std::string(1 << 20, 'y');
-    EXPECT_EQ(FindIniValue(file, "event.conf", "Server").size(), size_t{1} << 20);
+    EXPECT_EQ(Find(file, "Server").size(), size_t{1} << 20);
 }
 
 TEST(ReadIniValue, ReadsTheNamedFileInTheDirectory) {
     testing::ScratchDir dir;
     dir.Write("memory.conf", "[memory.conf]\r\nServer=HostA\r\nDisk=C\r\n");
-    EXPECT_EQ(ReadIniValue("memory.conf", "Disk", "memory.conf", dir.Path()), "C");
-    EXPECT_EQ(ReadIniValue("memory.conf", "Username", "memory.conf", dir.Path()), "NOTFOUND");
+    EXPECT_EQ(ReadIniValue("memory.conf", "Disk", "memory.conf", dir.Path(), kWestern), PlainValue("C"));
+    EXPECT_EQ(ReadIniValue("memory.conf", "Username", "memory.conf", dir.Path(), kWestern),
+              PlainValue("NOTFOUND"));
     // The file is read anew on every call.
     dir.Write("memory.conf", "[memory.conf]\r\nDisk=D\r\n");
-    EXPECT_EQ(ReadIniValue("memory.conf", "Disk", "memory.conf", dir.Path()), "D");
+    EXPECT_EQ(ReadIniValue("memory.conf", "Disk", "memory.conf", dir.Path(), kWestern), PlainValue("D"));
 }
 
 TEST(ReadIniValue, MissingFileIsNoValueAtAll) {
     testing::ScratchDir dir;
-    EXPECT_EQ(ReadIniValue("event.conf", "Server", "event.conf", dir.Path()), std::nullopt);
+    EXPECT_EQ(ReadIniValue("event.conf", "Server", "event.conf", dir.Path(), kWestern), std::nullopt);
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
+
 #include "AnsiText.h"
 #include "ExecutableDirectory.h"
 #include "UniqueHandle.h"
@@ -11,7 +14,7 @@ namespace zandrel {
 namespace {
 
 TEST(ExecutableDirectory, IsTheFoldersOfThisTestWithoutTrailingSeparator) {
-    const std::string directory = ExecutableDirectory();
+    const std::string directory = std::get<std::string>(ExecutableDirectory());
     char path[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, path, MAX_PATH), 0u);
     const std::string full(path);
@@ -19,6 +22,77 @@ TEST(ExecutableDirectory, IsTheFoldersOfThisTestWithoutTrailingSeparator) {
     EXPECT_NE(directory.back(), '\\');
     EXPECT_EQ(full.substr(0, directory.size() + 1), directory + "\\");
     EXPECT_EQ(full.find('\\', directory.size() + 1), std::string::npos);
+}
+
+// What a GetModuleFileNameW answers: `path`, cut to the buffer (and then the buffer's size, as the
+// system answers a cut name), or a failure with its error.
+std::wstring modulePath;
+DWORD WINAPI ModulePath(HMODULE, LPWSTR buffer, DWORD size) {
+    if (modulePath.empty()) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    const DWORD copied = std::min<DWORD>(size, static_cast<DWORD>(modulePath.size()));
+    std::wmemcpy(buffer, modulePath.data(), copied);
+    if (copied == size) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    buffer[copied] = L'\0';
+    return copied;
+}
+
+TEST(ExecutableDirectory, IsTheProgramsFolderExactlyOrNone) {
+    ASSERT_EQ(GetACP(), 1252u) << "the rows are written for code page 1252";
+    const std::wstring deep = L"C:\\" + std::wstring(300, L'd');
+    const struct {
+        std::wstring path;
+        Result<std::string> directory;
+    } kCases[] = {
+        {L"C:\\Zandrel\\Siftwell.exe", "C:\\Zandrel"},
+        {deep + L"\\Siftwell.exe", "C:\\" + std::string(300, 'd')},
+        {L"C:\\Zandrel-\u00D8\\Siftwell.exe", "C:\\Zandrel-\xD8"},
+        // Its ANSI form would be the look-alike "C:\Zandrel-O", another folder.
+        {L"C:\\Zandrel-\u03A9\\Siftwell.exe", Failure{ERROR_NO_UNICODE_TRANSLATION, {}}},
+        {L"C:\\Zandrel\uFF3CSiftwell.exe", "C:"},  // a full-width backslash separates nothing
+        {L"Siftwell.exe", Failure{ERROR_BAD_PATHNAME, {}}},
+        {L"", Failure{ERROR_NOT_ENOUGH_MEMORY, {}}},
+    };
+    for (const auto& c : kCases) {
+        modulePath = c.path;
+        Result<std::string> directory = ExecutableDirectory(&ModulePath);
+        if (Failure* failure = std::get_if<Failure>(&directory)) {
+            EXPECT_NE(failure->description, "") << failure->number;
+            failure->description.clear();  // the system's text, whatever its wording
+        }
+        EXPECT_EQ(directory, c.directory) << c.path.size();
+    }
+}
+
+TEST(Win32TextCodec, ConvertsExactlyOrSaysSo) {
+    ASSERT_EQ(GetACP(), 1252u) << "the rows are written for code page 1252";
+    const Win32TextCodec codec;
+    // 1252's undefined bytes come back as they went: a password may hold them.
+    std::u16string wide;
+    codec.AppendWide("\x81\x8D\x80\xFC", wide);
+    EXPECT_EQ(wide, u"\u0081\u008D\u20AC\u00FC");
+    std::string ansi;
+    EXPECT_TRUE(codec.AppendAnsi(wide, ansi));
+    EXPECT_EQ(ansi, "\x81\x8D\x80\xFC");
+    // No look-alike: Omega is no O, full-width backslash no backslash.
+    ansi.clear();
+    EXPECT_FALSE(codec.AppendAnsi(u"\u03A9\uFF3C", ansi));
+    EXPECT_EQ(ansi, "??");
+    EXPECT_EQ(codec.AnsiCharacterLength("\x81\x81"), 1u);
+    // UTF-8 takes neither the best-fit nor the used-default flag: the strict flag is its own test.
+    EXPECT_EQ(ExactAnsi(L"\u03A9", CP_UTF8), "\xCE\xA9");
+    EXPECT_EQ(ExactAnsi(L"a\xD800", CP_UTF8), std::nullopt);
+    EXPECT_EQ(ExactAnsi(L"\u03A9", 1253), "\xD9");
+    EXPECT_EQ(ExactAnsi(L"\u03A9"), std::nullopt);
+    // Simple lower case, the same in every locale: U+0130 is "i", and "I" stays "i".
+    std::u16string folded;
+    codec.FoldCase(u"T\u0130MEZONE TIMEZONE \u00C4\uFF21", folded);
+    EXPECT_EQ(folded, u"timezone timezone \u00E4\uFF41");
 }
 
 TEST(AnsiText, RoundTripsTheCodePage) {

@@ -17,10 +17,10 @@ inline constexpr std::string_view kSettingsFile = "memory.conf";
 
 // The settings of memory.conf as read, each kNotFound when absent.
 struct ProbeSettings {
-    std::string server;
-    std::string userName;
-    std::string password;
-    std::string disk;
+    IniValue server;
+    IniValue userName;
+    IniValue password;
+    IniValue disk;
 };
 
 // Read in the order the run has always read them, the file opened anew for each.
@@ -130,25 +130,25 @@ bool WriteResult(ProbeContext& context, std::string_view text) {
     return false;
 }
 
-std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, std::string_view server,
-                                                    std::string_view userName, std::string_view password) {
-    auto connected = context.service.Connect(server, userName, password);
+std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const IniValue& server,
+                                                    const IniValue& userName, const IniValue& password) {
+    auto connected = context.service.Connect(server.text, userName.text, password.text);
     if (const Failure* failure = FailureOf(connected)) {
-        WriteResult(context, ConnectionFailedLine(server, *failure));
+        WriteResult(context, ConnectionFailedLine(server.ansi, *failure));
         return nullptr;
     }
     return ObjectOf(connected);
 }
 
-std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, std::string_view server,
-                                                std::string_view userName, std::string_view password) {
+std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const IniValue& server,
+                                                const IniValue& userName, const IniValue& password) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
         return std::nullopt;
     }
     auto queried = connection->ExecQuery("Select * From Win32_Processor", "WQL", kReturnImmediately);
     if (const Failure* failure = FailureOf(queried)) {
-        WriteResult(context, ProcessorQueryFailedLine(server, *failure));
+        WriteResult(context, ProcessorQueryFailedLine(server.ansi, *failure));
         return ProcessorFailureText(*failure);
     }
     const auto processors = ObjectOf(queried);
@@ -174,15 +174,15 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, std::stri
     return load;
 }
 
-std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view server,
-                                         std::string_view userName, std::string_view password) {
+std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& server,
+                                         const IniValue& userName, const IniValue& password) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
         return std::nullopt;
     }
     auto queried = connection->InstancesOf("Win32_OperatingSystem", kReturnImmediately);
     if (const Failure* failure = FailureOf(queried)) {
-        WriteResult(context, MemoryQueryFailedLine(server, *failure));
+        WriteResult(context, MemoryQueryFailedLine(server.ansi, *failure));
         return MemoryFailureText(*failure);
     }
     const auto systems = ObjectOf(queried);
@@ -207,8 +207,8 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view
     return FreeMemoryText(RemoveCommas(std::move(text)), WholeNumberText(percent));
 }
 
-std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_view server,
-                                            std::string_view userName, std::string_view password,
+std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValue& server,
+                                            const IniValue& userName, const IniValue& password,
                                             std::string_view drive) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
@@ -218,7 +218,7 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
         "Select * From Win32_LogicalDisk Where DeviceID = \"" + std::string(drive) + "\"";
     auto queried = connection->ExecQuery(query, "WQL", kReturnImmediately);
     if (const Failure* failure = FailureOf(queried)) {
-        WriteResult(context, DiskQueryFailedLine(drive, server, *failure));
+        WriteResult(context, DiskQueryFailedLine(drive, server.ansi, *failure));
         return DiskFailureText(*failure);
     }
     const auto disks = ObjectOf(queried);
@@ -240,18 +240,21 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
     return FreeDiskSpaceText(WholeNumberText(megabytes), WholeNumberText(percent));
 }
 
-ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,
-                std::string_view directory) {
+ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec& codec,
+                ResultFile& resultFile, std::string_view directory) {
     const std::optional<ProbeSettings> settings =
-        ReadSettings<ProbeSettings>(kSettingsFile, directory, kSettingKeys);
+        ReadSettings<ProbeSettings>(kSettingsFile, directory, kSettingKeys, codec);
     if (!settings) {
         return ExitStatus::SettingsUnreadable;
     }
-    const std::string server =
-        settings->server == kNotFound || settings->server.empty() ? std::string(".") : settings->server;
-    const std::string userName = settings->userName == kNotFound ? std::string() : settings->userName;
-    const std::string password = settings->password == kNotFound ? std::string() : settings->password;
-    const std::string& disk = settings->disk;
+    // The service takes the values' characters, so a value that the ANSI code page cannot hold still
+    // names its host; only the lines show such a character as the code page's default character.
+    const auto isAbsent = [](const IniValue& value) { return value.ansi == kNotFound; };
+    const IniValue server =
+        isAbsent(settings->server) || settings->server.text.empty() ? PlainValue(".") : settings->server;
+    const IniValue userName = isAbsent(settings->userName) ? IniValue{} : settings->userName;
+    const IniValue password = isAbsent(settings->password) ? IniValue{} : settings->password;
+    const std::string& disk = settings->disk.ansi;
 
     ProbeContext context{service, locale, resultFile};
     // A measurement's own failure line that was lost still lets the run go on; a line of the run

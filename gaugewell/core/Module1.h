@@ -8,7 +8,9 @@
 #include <variant>
 
 #include "ExitStatus.h"
+#include "INIfiles.h"
 #include "ResultFile.h"
+#include "TextCodec.h"
 #include "gaugewell/core/Ports.h"
 
 namespace zandrel::gaugewell {
@@ -35,23 +37,27 @@ std::optional<double> ParseCount(const std::optional<std::string>& text);
 // Appends one line to Gaugewell.log; false (and the loss noted) when it could not be written.
 bool WriteResult(ProbeContext& context, std::string_view text);
 
+// The connection values are the settings' values: their characters go to the service, the server's
+// ANSI form into the lines.
+
 // Connects to the host's service; on failure writes the connection line and gives nothing: the run ends.
-std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, std::string_view server,
-                                                    std::string_view userName, std::string_view password);
+std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const IniValue& server,
+                                                    const IniValue& userName, const IniValue& password);
 
 // Each measurement gives nothing when the run must end (connection failed; for the memory probe also
 // an operating-system query that does not yield exactly one instance).
 using CpuUtilization = std::variant<int, std::string>;  // the load in percent, or the failure text
-std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, std::string_view server,
-                                                std::string_view userName, std::string_view password);
-std::optional<std::string> GetFreeMemory(ProbeContext& context, std::string_view server,
-                                         std::string_view userName, std::string_view password);
-std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_view server,
-                                            std::string_view userName, std::string_view password,
+std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const IniValue& server,
+                                                const IniValue& userName, const IniValue& password);
+std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& server,
+                                         const IniValue& userName, const IniValue& password);
+std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValue& server,
+                                            const IniValue& userName, const IniValue& password,
                                             std::string_view drive);
 
-// One whole run with the settings file in `directory`, appending to `resultFile` (Gaugewell.log).
-ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,
-                std::string_view directory);
+// One whole run with the settings file in `directory` (read through `codec` when it is in the ANSI
+// code page), appending to `resultFile` (Gaugewell.log).
+ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec& codec,
+                ResultFile& resultFile, std::string_view directory);
 
 }  // namespace zandrel::gaugewell

@@ -52,9 +52,10 @@ class ManagementService {
   public:
     virtual ~ManagementService() = default;
     // Creates a locator and connects it to `server` ("." is this computer) in the default namespace.
-    [[nodiscard]] virtual ServiceResult<ManagementConnection> Connect(std::string_view server,
-                                                                      std::string_view userName,
-                                                                      std::string_view password) = 0;
+    // The service takes wide text: the three values come as the characters of the settings file.
+    [[nodiscard]] virtual ServiceResult<ManagementConnection> Connect(std::u16string_view server,
+                                                                      std::u16string_view userName,
+                                                                      std::u16string_view password) = 0;
 };
 
 // The user's regional settings, as far as the probe's texts depend on them.

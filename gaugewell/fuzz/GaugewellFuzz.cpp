@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gaugewell/tests/FakeManagementService.h"
+#include "FakeTextCodec.h"
 #include "MemoryResultFile.h"
 #include "gaugewell/core/Module1.h"
 
@@ -66,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     SetProperty(system, "TotalVisibleMemorySize", fields, 4);
     SetProperty(disk, "FreeSpace", fields, 5);
     SetProperty(disk, "Size", fields, 6);
+    const zandrel::testing::FakeTextCodec codec(1252);
     FakeLocale locale;
     locale.separator = fields.size() > 7 ? fields[7] : ",";
     const unsigned failures =
@@ -108,6 +110,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (fields.size() > 10 && !fields[10].empty()) {
         resultFile.failFromLine = static_cast<unsigned char>(fields[10][0]) % 8;
     }
-    Main(host, locale, resultFile, directory.string());
+    Main(host, locale, codec, resultFile, directory.string());
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "gaugewell/tests/FakeManagementService.h"
 
+#include "TextCodec.h"
+
 namespace zandrel::gaugewell::testing {
 namespace {
 
@@ -67,12 +69,12 @@ class FakeConnection : public ManagementConnection {
 
 }  // namespace
 
-ServiceResult<ManagementConnection> FakeManagementService::Connect(std::string_view server,
-                                                                   std::string_view userName,
-                                                                   std::string_view password) {
+ServiceResult<ManagementConnection> FakeManagementService::Connect(std::u16string_view server,
+                                                                   std::u16string_view userName,
+                                                                   std::u16string_view password) {
     const int index = connections_++;
-    calls.push_back("Connect " + std::string(server) + "|" + std::string(userName) + "|" +
-                    std::string(password));
+    calls.push_back("Connect " + zandrel::WideToUtf8(server) + "|" + zandrel::WideToUtf8(userName) + "|" +
+                    zandrel::WideToUtf8(password));
     if (const auto failure = connectFailures.find(index); failure != connectFailures.end()) {
         return failure->second;
     }

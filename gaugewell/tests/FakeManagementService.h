@@ -29,8 +29,9 @@ class FakeManagementService : public ManagementService {
     std::map<std::string, FakeAnswer> answers;
     std::vector<std::string> calls;
 
-    ServiceResult<ManagementConnection> Connect(std::string_view server, std::string_view userName,
-                                                std::string_view password) override;
+    // Recorded as "Connect server|user|password", the values in UTF-8.
+    ServiceResult<ManagementConnection> Connect(std::u16string_view server, std::u16string_view userName,
+                                                std::u16string_view password) override;
 
   private:
     int connections_ = 0;

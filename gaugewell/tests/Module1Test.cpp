@@ -9,6 +9,7 @@
 #include "gaugewell/tests/FakeManagementService.h"
 #include "gaugewell/core/Module1.h"
 #include "gaugewell/core/Lines.h"
+#include "FakeTextCodec.h"
 #include "MemoryResultFile.h"
 #include "ResultFile.h"
 #include "Scratch.h"
@@ -45,6 +46,10 @@ struct RunOutcome {
     std::optional<std::string> log;
 };
 
+const FakeTextCodec kWestern(1252);
+const IniValue kThisComputer = PlainValue(".");
+const IniValue kNone = PlainValue("");
+
 RunOutcome RunWith(FakeManagementService& host, const std::optional<std::string>& settings,
                    FakeLocale locale = {}) {
     ScratchDir dir;
@@ -52,7 +57,7 @@ RunOutcome RunWith(FakeManagementService& host, const std::optional<std::string>
         dir.Write("memory.conf", *settings);
     }
     ResultFileAt resultFile(dir.Path(), "Gaugewell.log");
-    const ExitStatus status = Main(host, locale, resultFile, dir.Path());
+    const ExitStatus status = Main(host, locale, kWestern, resultFile, dir.Path());
     return {status, dir.Read("Gaugewell.log")};
 }
 
@@ -134,7 +139,8 @@ auto Measure(FakeManagementService& host, Probe probe) {
 std::string MemoryText(const FakeProperties& properties) {
     FakeManagementService host;
     host.answers[kMemoryClass] = {{}, {properties}, {}};
-    return Measure(host, [](ProbeContext& c) { return GetFreeMemory(c, ".", "", ""); }).value_or("(ended)");
+    return Measure(host, [](ProbeContext& c) { return GetFreeMemory(c, kThisComputer, kNone, kNone); })
+        .value_or("(ended)");
 }
 
 TEST(GetFreeMemory, ShowsTheFreeAmountAndItsShare) {
@@ -181,7 +187,8 @@ TEST(GetFreeMemory, KeepsTheLocaleSeparatorWhenItIsNoComma) {
 std::string DiskText(std::vector<FakeProperties> disks, const std::string& drive = "C:") {
     FakeManagementService host;
     host.answers[DiskQuery(drive)] = {{}, std::move(disks), {}};
-    return Measure(host, [&](ProbeContext& c) { return GetFreeDiskSpace(c, ".", "", "", drive); })
+    return Measure(host,
+                   [&](ProbeContext& c) { return GetFreeDiskSpace(c, kThisComputer, kNone, kNone, drive); })
         .value_or("(ended)");
 }
 
@@ -223,7 +230,8 @@ TEST(GetFreeDiskSpace, ShowsWholeMegabytesAndTheFreeShare) {
 int CpuLoad(std::vector<FakeProperties> processors, std::optional<std::int32_t> count = std::nullopt) {
     FakeManagementService host;
     host.answers[kProcessorQuery] = {{}, std::move(processors), count};
-    const auto load = Measure(host, [](ProbeContext& c) { return GetCpuUtilization(c, ".", "", ""); });
+    const auto load =
+        Measure(host, [](ProbeContext& c) { return GetCpuUtilization(c, kThisComputer, kNone, kNone); });
     return load && std::holds_alternative<int>(*load) ? std::get<int>(*load) : -1;
 }
 
@@ -316,6 +324,36 @@ TEST(Main, DefaultsTheConnectionSettings) {
     }
 }
 
+// The service takes the characters of the file, whatever its encoding; the line shows the server in
+// the ANSI code page, as its bytes from an ANSI file, and without a look-alike for a character the code
+// page lacks.
+TEST(Main, TheServiceGetsTheCharactersAndTheLineTheCodePage) {
+    std::string utf16 = "\xFF\xFE";
+    for (const char16_t unit : std::u16string_view(u"[memory.conf]\r\nServer=Zandrel-\u03A9\r\n"
+                                                   u"Username=M\u00FCller\r\nPassword=p\u00E4ss\r\n")) {
+        utf16 += static_cast<char>(unit & 0xFF);
+        utf16 += static_cast<char>(unit >> 8);
+    }
+    const struct {
+        std::string settings;
+        const char* connect;
+        const char* log;
+    } kCases[] = {
+        {utf16, "Connect Zandrel-\u03A9|M\u00FCller|p\u00E4ss",
+         "Error connecting to Zandrel-?.  Error -2147217387: \r\n"},
+        {"[memory.conf]\r\nServer=Zandrel-\xD8\r\nUsername=M\xFCller\r\nPassword=p\xE4ss\r\n",
+         "Connect Zandrel-\u00D8|M\u00FCller|p\u00E4ss",
+         "Error connecting to Zandrel-\xD8.  Error -2147217387: \r\n"},
+    };
+    for (const auto& c : kCases) {
+        FakeManagementService host;
+        host.connectFailures[0] = kNoHost;
+        const RunOutcome run = RunWith(host, c.settings);
+        EXPECT_THAT(host.calls, ElementsAre(c.connect));
+        EXPECT_EQ(run.log, c.log);
+    }
+}
+
 TEST(Main, ReportsEachFailureRow) {
     const std::string settings = "[memory.conf]\r\nDisk=C\r\n";
     const std::string cpu = "CPU Utilization= 18%\r\n";
@@ -389,7 +427,7 @@ TEST(Main, AppendsRunAfterRun) {
     for (int i = 0; i < 2; ++i) {
         FakeManagementService host = HealthyHost();
         ResultFileAt resultFile(dir.Path(), "Gaugewell.log");
-        EXPECT_EQ(Main(host, locale, resultFile, dir.Path()), ExitStatus::Completed);
+        EXPECT_EQ(Main(host, locale, kWestern, resultFile, dir.Path()), ExitStatus::Completed);
     }
     const std::string group =
         "CPU Utilization= 18%\r\nFree Memory=1024 MB (25% Free)\r\n"
@@ -462,7 +500,8 @@ TEST(Main, ALostLineEndsWithItsStatus) {
         MemoryResultFile fromThere;
         fromThere.failFromLine = c.line;
         MemoryResultFile& resultFile = c.onlyThatLine ? oneLost : fromThere;
-        EXPECT_EQ(Main(host, locale, resultFile, dir.Path()), ExitStatus::ResultUnwritable) << c.name;
+        EXPECT_EQ(Main(host, locale, kWestern, resultFile, dir.Path()), ExitStatus::ResultUnwritable)
+            << c.name;
         EXPECT_EQ(resultFile.bytes, c.log) << c.name;
         // Nothing more is asked of the host once the run cannot report.
         EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "Connect .||"), c.connections) << c.name;

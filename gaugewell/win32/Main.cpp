@@ -1,6 +1,7 @@
 // Gaugewell.exe: one run of the resource probe on the settings beside the executable.
 #include <windows.h>
 
+#include "AnsiText.h"
 #include "ExecutableDirectory.h"
 #include "ResultFile.h"
 #include "gaugewell/core/Lines.h"
@@ -12,7 +13,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace zandrel::gaugewell;
     WbemService service;
     WindowsLocale locale;
-    const std::string directory = zandrel::ExecutableDirectory();
+    // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.
+    const zandrel::Result<std::string> executableDirectory = zandrel::ExecutableDirectory();
+    if (!std::holds_alternative<std::string>(executableDirectory)) {
+        return static_cast<int>(zandrel::ExitStatus::SettingsUnreadable);
+    }
+    const std::string& directory = std::get<std::string>(executableDirectory);
+    const zandrel::Win32TextCodec codec;
     zandrel::ResultFileAt resultFile(directory, kResultFileName);
-    return static_cast<int>(Main(service, locale, resultFile, directory));
+    return static_cast<int>(Main(service, locale, codec, resultFile, directory));
 }

@@ -28,6 +28,8 @@ void ForgetErrorInfo() {
 class Bstr : public UniqueBstr {
   public:
     explicit Bstr(std::string_view text) : UniqueBstr(AnsiToWide(text).c_str()) {}
+    // The system's wide characters are UTF-16, as char16_t is.
+    explicit Bstr(std::u16string_view text) : UniqueBstr(std::wstring(text.begin(), text.end()).c_str()) {}
 };
 
 class WbemInstance : public ManagementInstance {
@@ -150,8 +152,9 @@ WbemService::WbemService() {
                          RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
 }
 
-ServiceResult<ManagementConnection> WbemService::Connect(std::string_view server, std::string_view userName,
-                                                         std::string_view password) {
+ServiceResult<ManagementConnection> WbemService::Connect(std::u16string_view server,
+                                                         std::u16string_view userName,
+                                                         std::u16string_view password) {
     ComPtr<ISWbemLocator> locator;
     ForgetErrorInfo();
     HRESULT result = CoCreateInstance(CLSID_SWbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_ISWbemLocator,
@@ -159,7 +162,7 @@ ServiceResult<ManagementConnection> WbemService::Connect(std::string_view server
     if (FAILED(result)) {
         return TakeFailure(result);
     }
-    const Bstr empty("");
+    const Bstr empty(std::string_view{});
     ComPtr<ISWbemServices> services;
     ForgetErrorInfo();
     result =

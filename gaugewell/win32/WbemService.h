@@ -12,8 +12,8 @@ class WbemService : public ManagementService {
     // Starts COM on this thread and sets the process security that remote connections need.
     WbemService();
 
-    ServiceResult<ManagementConnection> Connect(std::string_view server, std::string_view userName,
-                                                std::string_view password) override;
+    ServiceResult<ManagementConnection> Connect(std::u16string_view server, std::u16string_view userName,
+                                                std::u16string_view password) override;
 
   private:
     ComApartment apartment_;

@@ -7,11 +7,15 @@
 
 namespace zandrel::launcher {
 
-LauncherForm::LauncherForm(FormPlatform& platform, std::string launcherDirectory)
+LauncherForm::LauncherForm(FormPlatform& platform, Result<std::string> launcherDirectory)
     : platform_(platform), launcherDirectory_(std::move(launcherDirectory)) {}
 
 void LauncherForm::Form_Load() {
-    const Result<std::uint32_t> start = platform_.StartServer(JoinPath(launcherDirectory_, kServerFileName));
+    // Without an exact directory the path would name a look-alike folder's server, or none.
+    const std::string* directory = std::get_if<std::string>(&launcherDirectory_);
+    const Result<std::uint32_t> start = directory != nullptr
+                                            ? platform_.StartServer(JoinPath(*directory, kServerFileName))
+                                            : std::get<Failure>(launcherDirectory_);
     if (const Failure* failure = std::get_if<Failure>(&start)) {
         platform_.ShowErrorBox(StartFailureText(*failure), kErrorTitle);
         return;

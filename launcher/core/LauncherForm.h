@@ -36,7 +36,9 @@ class FormPlatform {
 
 class LauncherForm {
   public:
-    LauncherForm(FormPlatform& platform, std::string launcherDirectory);
+    // The launcher's directory, or why it has none that the ANSI calls can name exactly: the load then
+    // shows that failure as the server's start failure.
+    LauncherForm(FormPlatform& platform, Result<std::string> launcherDirectory);
 
     void Form_Load();
     void Timer1_Timer();
@@ -48,7 +50,7 @@ class LauncherForm {
 
   private:
     FormPlatform& platform_;
-    std::string launcherDirectory_;
+    Result<std::string> launcherDirectory_;
     std::uint32_t serverProcessId_ = 0;
     bool timerEnabled_ = false;
     bool unloaded_ = false;

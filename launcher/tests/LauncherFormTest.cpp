@@ -75,6 +75,17 @@ TEST(FormLoad, AStartFailureShowsTheBoxAndNothingFollows) {
     EXPECT_TRUE(platform.calls.empty());
 }
 
+// A folder whose name the ANSI code page cannot hold has no exact ANSI path: no server is started
+// from its look-alike, and the box tells why.
+TEST(FormLoad, ADirectoryWithoutAnExactNameStartsNothing) {
+    FakePlatform platform;
+    LauncherForm form(platform, Failure{1113, "No mapping for the Unicode character exists.\r\n"});
+    form.Form_Load();
+    EXPECT_EQ(platform.calls,
+              (Calls{"box Error: Error Shelling file.\r\nNo mapping for the Unicode character exists."}));
+    EXPECT_EQ(form.ServerProcessId(), 0u);
+}
+
 TEST(Timer1Tick, RequestsThePageTwiceBeforeTheIconThenHidesForGood) {
     FakePlatform platform;
     LauncherForm form(platform, "C:\\Zandrel");

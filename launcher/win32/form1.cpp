@@ -146,8 +146,10 @@ class Form1 final : public FormPlatform {
     void DisableTimer() override { KillTimer(window_, kTimer1Id); }
 
     void OpenAddress(std::string_view address) override {
-        ShellExecuteA(window_, kOpenVerb, std::string(address).c_str(), nullptr, directory_.c_str(),
-                      SW_SHOWNORMAL);
+        // Only after a load that started the server, which had the directory.
+        const std::string* directory = std::get_if<std::string>(&directory_);
+        ShellExecuteA(window_, kOpenVerb, std::string(address).c_str(), nullptr,
+                      directory != nullptr ? directory->c_str() : nullptr, SW_SHOWNORMAL);
     }
 
     void HookWindow() override {
@@ -204,7 +206,7 @@ class Form1 final : public FormPlatform {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    std::string directory_;
+    Result<std::string> directory_;
     LauncherForm logic_;
     HWND window_ = nullptr;
     HWND picture1_ = nullptr;

@@ -23,6 +23,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "AnsiText.h"
 #include "siftwell/win32/Adapters.h"
 #include "ProgramRun.h"
 #include "UniqueHandle.h"
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
     Win32SystemErrors errors;
     Win32DateText dates;
     Win32LogFiles files(directory);
+    Win32TextCodec codec;
 #else
     const char* where = "host: fake registry and message file, US date form";
     siftwell::testing::FakeCatalogue messages;
@@ -136,8 +138,9 @@ int main(int argc, char** argv) {
     siftwell::testing::FakeSystemErrors errors;
     siftwell::testing::UsDateText dates;
     siftwell::testing::FakeLogFiles files;
+    zandrel::testing::FakeTextCodec codec;
 #endif
-    const Platform platform{events, messages, network, errors, dates, log, files};
+    const Platform platform{events, messages, network, errors, dates, log, files, codec};
     {
         std::FILE* conf = std::fopen((dir / "event.conf").string().c_str(), "wb");
         std::fprintf(conf, "[event.conf]\r\nLogType=%s\r\nErrorLevel=Error\r\nTimeZone=-5\r\n", kLogName);

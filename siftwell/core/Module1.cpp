@@ -26,13 +26,13 @@ constexpr std::array<std::pair<std::string_view, std::int32_t>, 6> kEventTypes =
 
 // event.conf as read, each key once and in this order; kNotFound for an absent key.
 struct CaptureSettings {
-    std::string server;
-    std::string userName;
-    std::string password;
-    std::string logType;
-    std::string errorLevel;
-    std::string overwriteLog;
-    std::string timeZone;
+    IniValue server;
+    IniValue userName;
+    IniValue password;
+    IniValue logType;
+    IniValue errorLevel;
+    IniValue overwriteLog;
+    IniValue timeZone;
 };
 
 constexpr std::array<SettingKey<CaptureSettings>, 7> kCaptureSettingKeys = {{
@@ -49,8 +49,20 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::string WithoutMarker(std::string value) {
-    return value == kNotFound ? std::string() : value;
+std::string WithoutMarker(const IniValue& value) {
+    return value.ansi == kNotFound ? std::string() : value.ansi;
+}
+
+// Every value reaches an ANSI call or the ANSI result log. One that the code page cannot hold would
+// reach them as another text (a look-alike host name, a wrong password), so such a file is as
+// unusable as a missing one.
+bool AllExact(const CaptureSettings& settings) {
+    for (const SettingKey<CaptureSettings>& key : kCaptureSettingKeys) {
+        if (!(settings.*key.field).exact) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -108,16 +120,16 @@ std::optional<std::int16_t> TimeZoneToHours(std::string_view text) {
 
 ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
     const std::optional<CaptureSettings> settings =
-        ReadSettings<CaptureSettings>(kSettingsFileName, directory, kCaptureSettingKeys);
-    if (!settings) {
+        ReadSettings<CaptureSettings>(kSettingsFileName, directory, kCaptureSettingKeys, platform.codec);
+    if (!settings || !AllExact(*settings)) {
         return ExitStatus::SettingsUnreadable;
     }
-    const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(settings->timeZone);
+    const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(settings->timeZone.ansi);
     const std::string serverName = WithoutMarker(settings->server);
     const std::string userName = WithoutMarker(settings->userName);
     const std::string password = WithoutMarker(settings->password);
     const std::string logName = WithoutMarker(settings->logType);
-    const std::string& errorLevel = settings->errorLevel;
+    const std::string& errorLevel = settings->errorLevel.ansi;
     const std::string overwriteLog = WithoutMarker(settings->overwriteLog);
     const std::int32_t typeCode = ErrorLevelTypeCode(errorLevel);
 

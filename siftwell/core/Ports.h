@@ -12,6 +12,7 @@
 
 #include "Failure.h"
 #include "ResultFile.h"
+#include "TextCodec.h"
 
 namespace zandrel::siftwell {
 
@@ -114,6 +115,7 @@ struct Platform {
     DateText& dates;
     ResultFile& log;
     LogFiles& files;
+    const TextCodec& codec;  // the ANSI code page, in which event.conf is read when it has no mark
 };
 
 }  // namespace zandrel::siftwell

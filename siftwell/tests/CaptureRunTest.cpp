@@ -84,6 +84,26 @@ TEST(CaptureRun, MissingSettingsFileWritesNothingAndDeletesNothing) {
     EXPECT_TRUE(fakes.events.opened.empty());
 }
 
+// Saved as UTF-8, the values reach the calls in the ANSI code page; a value it cannot hold stops the
+// run before it touches anything, as a missing file does.
+TEST(CaptureRun, UnicodeSettingsReachTheCallsInTheCodePageOrStopTheRun) {
+    const std::string conf =
+        "\xEF\xBB\xBF[event.conf]\r\nServer=HostA\r\nUsername=M\xC3\xBCller\r\n"
+        "LogType=System\r\nErrorLevel=Error\r\nOverwriteLog=True\r\n";
+    {
+        FakePlatform fakes;
+        EXPECT_EQ(RunProbe(fakes, conf + "Password=p\xC3\xA4ss\r\n"), ExitStatus::Completed);
+        EXPECT_EQ(fakes.network.calls.at(0), "add \\\\HostA\\ipc$ M\xFCller p\xE4ss");
+    }
+    FakePlatform fakes;
+    fakes.files.files = {{"event.log"}};
+    EXPECT_EQ(RunProbe(fakes, conf + "Password=\xCE\xA9mega\r\n"), ExitStatus::SettingsUnreadable);
+    EXPECT_EQ(fakes.log.bytes, "");
+    EXPECT_TRUE(fakes.files.cleared.empty());
+    EXPECT_TRUE(fakes.network.calls.empty());
+    EXPECT_TRUE(fakes.events.opened.empty());
+}
+
 TEST(CaptureRun, InsufficientSettingsWriteKindsOneAndTwo) {
     const std::string expected =
         "SIFTWELL ERROR: Insufficient settings in event.conf.\r\n"

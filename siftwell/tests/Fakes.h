@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "FakeTextCodec.h"
 #include "MemoryResultFile.h"
 #include "siftwell/core/Ports.h"
 
@@ -108,7 +109,8 @@ struct FakePlatform {
     UsDateText dates;
     zandrel::testing::MemoryResultFile log;
     FakeLogFiles files;
-    Platform platform{events, messages, network, errors, dates, log, files};
+    zandrel::testing::FakeTextCodec codec;
+    Platform platform{events, messages, network, errors, dates, log, files, codec};
     FakePlatform() { network.journal = &log.bytes; }
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;

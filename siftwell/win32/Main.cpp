@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "siftwell/win32/Adapters.h"
+#include "AnsiText.h"
 #include "ExecutableDirectory.h"
 #include "siftwell/core/Module1.h"
 #include "siftwell/core/Lines.h"
@@ -15,7 +16,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Started unattended by the server: no system error box may wait for a click.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 
-    const std::string directory = ExecutableDirectory();
+    // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.
+    const Result<std::string> executableDirectory = ExecutableDirectory();
+    if (!std::holds_alternative<std::string>(executableDirectory)) {
+        return static_cast<int>(ExitStatus::SettingsUnreadable);
+    }
+    const std::string& directory = std::get<std::string>(executableDirectory);
+    const Win32TextCodec codec;
     Win32EventSource events;
     Win32MessageCatalogue messages;
     Win32NetworkSession network;
@@ -23,6 +30,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32DateText dates;
     ResultFileAt log(directory, kResultFileName);
     Win32LogFiles files(directory);
-    const Platform platform{events, messages, network, errors, dates, log, files};
+    const Platform platform{events, messages, network, errors, dates, log, files, codec};
     return static_cast<int>(RunCapture(platform, directory));
 }

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -14,7 +15,8 @@ constexpr char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\
 constexpr DWORD kFormatFlags =
     FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY;
 constexpr DWORD kMessageBufferSize = 1023;
-constexpr int kExpandAttempts = 3;
+// Enough to double past three bytes for each character the first count reported.
+constexpr int kExpandAttempts = 4;
 
 using UniqueLocalMemory = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
 
@@ -58,17 +60,21 @@ std::optional<std::string> Win32MessageCatalogue::MessageFileValue(const std::st
 }
 
 std::optional<std::string> Win32MessageCatalogue::ExpandEnvironment(const std::string& text) {
-    // The ANSI form needs room for one character more than the count it reports; a count that does
-    // not leave that room (the environment grew in between) asks for a larger buffer.
+    // The ANSI form needs room for one character more than the count it reports, and its count need
+    // not be one of bytes: Wine answers the wide characters', too few for a double-byte folder, and
+    // cuts the text without its NUL. The buffer grows until the call reports a count that fits and
+    // the text's end is in it.
     std::vector<char> expanded;
     DWORD count = expand_(text.c_str(), nullptr, 0);
+    DWORD size = count + 1;
     for (int attempt = 0; attempt < kExpandAttempts && count != 0; ++attempt) {
-        expanded.assign(static_cast<std::size_t>(count) + 1, '\0');
-        const DWORD size = static_cast<DWORD>(expanded.size());
+        expanded.assign(size, '\0');
         count = expand_(text.c_str(), expanded.data(), size);
-        if (count != 0 && count < size) {
-            return std::string(expanded.data(), strnlen(expanded.data(), size));
+        const std::size_t length = strnlen(expanded.data(), size);
+        if (count != 0 && count < size && length < size) {
+            return std::string(expanded.data(), length);
         }
+        size = std::max(count + 1, 2 * size);
     }
     return std::nullopt;
 }

@@ -16,6 +16,7 @@
 #include "siftwell/core/Module1.h"
 #include "siftwell/tests/RecordBuilder.h"
 #include "ProgramRun.h"
+#include "AnsiText.h"
 #include "ResultFile.h"
 #include "Scratch.h"
 #include "UniqueHandle.h"
@@ -151,7 +152,8 @@ class FullDrive : public ::testing::Test {
         siftwell::Win32DateText dates;
         ResultFileAt log(directory, siftwell::kResultFileName);
         siftwell::Win32LogFiles files(directory);
-        const siftwell::Platform platform{source_, messages, network, errors, dates, log, files};
+        const Win32TextCodec codec;
+        const siftwell::Platform platform{source_, messages, network, errors, dates, log, files, codec};
         return siftwell::RunCapture(platform, directory);
     }
 

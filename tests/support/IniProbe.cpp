@@ -2,6 +2,7 @@
 // probes read their settings, and writes each value as a line of probe.log.
 #include <string>
 
+#include "AnsiText.h"
 #include "ExecutableDirectory.h"
 #include "ExitStatus.h"
 #include "INIfiles.h"
@@ -10,13 +11,18 @@
 
 int main() {
     using namespace zandrel;
-    const std::string directory = ExecutableDirectory();
+    const Result<std::string> executableDirectory = ExecutableDirectory();
+    if (!std::holds_alternative<std::string>(executableDirectory)) {
+        return static_cast<int>(ExitStatus::SettingsUnreadable);
+    }
+    const std::string& directory = std::get<std::string>(executableDirectory);
+    const Win32TextCodec codec;
     for (const char* key : {"Alpha", "Beta"}) {
-        const auto value = ReadIniValue("probe.conf", key, "probe.conf", directory);
+        const auto value = ReadIniValue("probe.conf", key, "probe.conf", directory, codec);
         if (!value) {
             return static_cast<int>(ExitStatus::SettingsUnreadable);
         }
-        if (!AppendResultLine(JoinPath(directory, "probe.log"), std::string(key) + "=" + *value).ok()) {
+        if (!AppendResultLine(JoinPath(directory, "probe.log"), std::string(key) + "=" + value->ansi).ok()) {
             return static_cast<int>(ExitStatus::ResultUnwritable);
         }
     }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "UniqueHandle.h"
@@ -28,20 +30,24 @@ std::string BuildPathToWindows(std::string_view buildPath) {
 
 ProgramRun RunProgram(const ScratchDir& dir, const std::string& executable, std::string_view resultFileName,
                       unsigned long timeoutMs) {
-    const size_t slash = executable.find_last_of("\\/");
-    const std::string name = slash == std::string::npos ? executable : executable.substr(slash + 1);
-    const std::string installed = dir.PathOf(name);
-    if (!CopyFileA(executable.c_str(), installed.c_str(), FALSE)) {
+    return RunProgramIn(dir.Folder(), executable, resultFileName, timeoutMs);
+}
+
+ProgramRun RunProgramIn(const std::filesystem::path& folder, const std::string& executable,
+                        std::string_view resultFileName, unsigned long timeoutMs) {
+    const std::filesystem::path source(executable);
+    const std::filesystem::path installed = folder / source.filename();
+    if (!CopyFileW(source.c_str(), installed.c_str(), FALSE)) {
         throw std::runtime_error("cannot copy " + executable + ": error " + std::to_string(GetLastError()));
     }
 
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::string commandLine = "\"" + installed + "\"";
-    if (!CreateProcessA(installed.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.Path().c_str(), &startup, &info)) {
-        throw std::runtime_error("cannot start " + installed + ": error " + std::to_string(GetLastError()));
+    std::wstring commandLine = L"\"" + installed.wstring() + L"\"";
+    if (!CreateProcessW(installed.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info)) {
+        throw std::runtime_error("cannot start " + executable + ": error " + std::to_string(GetLastError()));
     }
     const UniqueKernelHandle process(info.hProcess);
     const UniqueKernelHandle thread(info.hThread);
@@ -55,7 +61,9 @@ ProgramRun RunProgram(const ScratchDir& dir, const std::string& executable, std:
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
     run.exitCode = exitCode;
-    run.resultFile = dir.Read(resultFileName);
+    if (std::ifstream in(folder / resultFileName, std::ios::binary); in) {
+        run.resultFile = std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     return run;
 }
 

@@ -2,6 +2,7 @@
 // with the files a test lays beside it, started there with no arguments, and waited for.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,5 +27,9 @@ std::string BuildPathToWindows(std::string_view buildPath);
 // Copies `executable` (a path as BuildPathToWindows gives it) into `dir` and runs it there.
 ProgramRun RunProgram(const ScratchDir& dir, const std::string& executable, std::string_view resultFileName,
                       unsigned long timeoutMs = 60000);
+
+// The same in `folder`, whatever characters its name holds (the wide calls copy and start it).
+ProgramRun RunProgramIn(const std::filesystem::path& folder, const std::string& executable,
+                        std::string_view resultFileName, unsigned long timeoutMs = 60000);
 
 }  // namespace zandrel::testing

@@ -18,6 +18,8 @@ class ScratchDir {
     // The directory as the programs see it: native form, no trailing separator.
     std::string Path() const { return path_.string(); }
     std::string PathOf(std::string_view name) const { return (path_ / name).string(); }
+    // The directory as a path, for names that the ANSI code page cannot hold.
+    const std::filesystem::path& Folder() const { return path_; }
 
     void Write(std::string_view name, std::string_view bytes) const;
     // The file's bytes, or nothing when it does not exist.

@@ -9,7 +9,7 @@ namespace zandrel::gaugewell {
 namespace {
 
 std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
-    auto connected = service.Connect(".", "", "");
+    auto connected = service.Connect(u".", u"", u"");
     if (auto* failure = std::get_if<Failure>(&connected)) {
         ADD_FAILURE() << "connection failed: " << failure->number << " " << failure->description;
         return nullptr;
@@ -117,7 +117,7 @@ TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
         GTEST_SKIP() << "expects Wine's answer for an unknown host";
     }
     WbemService service;
-    auto connected = service.Connect("unreachable-host", "someone", "secret");
+    auto connected = service.Connect(u"unreachable-host", u"someone", u"secret");
     const auto* failure = std::get_if<Failure>(&connected);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number, -2147217387);  // 0x80041015
@@ -142,11 +142,21 @@ TEST(TakeFailure, CarriesTheCodeAndTheDescriptionLeftWithIt) {
 }
 
 TEST(WindowsLocale, GivesTheUserThousandsSeparator) {
-    if (!zandrel::testing::RunningUnderWine()) {
+    if (!zandrel::testing::RunningUnderWine() || GetACP() != 1252) {
         GTEST_SKIP() << "expects the locale the Wine session pins";
     }
     // The tests pin the locale to English.
     EXPECT_EQ(WindowsLocale().ThousandsSeparator(), ",");
+}
+
+// A user locale whose ANSI code page is not the system's: Swiss German's separator U+2019 comes as
+// the 932 bytes of the file, not as 1252's 0x92. Registered alone, in that split locale.
+TEST(SplitLocale, GivesTheUserThousandsSeparatorInTheAnsiCodePage) {
+    if (GetACP() != 932 ||
+        GetUserDefaultLCID() != MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS), SORT_DEFAULT)) {
+        GTEST_SKIP() << "runs with the user locale de-CH and the ANSI code page 932";
+    }
+    EXPECT_EQ(WindowsLocale().ThousandsSeparator(), "\x81\x66");
 }
 
 }  // namespace

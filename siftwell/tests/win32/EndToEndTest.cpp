@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "ProgramRun.h"
 
 namespace zandrel::testing {
@@ -157,6 +161,27 @@ TEST(SiftwellExe, RemoteServerIsRefusedWithoutNetwork) {
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(run.resultFile, expected);
     }
+}
+
+// Under code page 1252 the ANSI name of "Zandrel-\u03A9" is its best-fit look-alike "Zandrel-O": a
+// probe there must not read that folder's settings nor empty its log.
+TEST(SiftwellExe, AFolderTheCodePageCannotNameLeavesItsLookAlikeAlone) {
+    ASSERT_EQ(GetACP(), 1252u) << "the look-alike is 1252's";
+    ScratchDir dir;
+    const std::filesystem::path exact = dir.Folder() / L"Zandrel-\u03A9";
+    const std::filesystem::path lookAlike = dir.Folder() / L"Zandrel-O";
+    const std::string conf = "[event.conf]\r\nLogType=System\r\nErrorLevel=Error\r\nOverwriteLog=True\r\n";
+    for (const auto& folder : {exact, lookAlike}) {
+        std::filesystem::create_directory(folder);
+        std::ofstream(folder / "event.conf", std::ios::binary) << conf;
+    }
+    std::ofstream(lookAlike / "event.log", std::ios::binary) << "earlier\r\n";
+    const ProgramRun run = RunProgramIn(exact, kSiftwell, "event.log");
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_FALSE(run.resultFile.has_value());
+    std::ifstream kept(lookAlike / "event.log", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()),
+              "earlier\r\n");
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "siftwell/win32/Adapters.h"
+#include "AnsiText.h"
 #include "siftwell/core/CaptureContext.h"
 #include "ExecutableDirectory.h"
 #include "siftwell/tests/Fakes.h"
@@ -55,6 +57,16 @@ DWORD WINAPI GrowingExpand(LPCSTR, LPSTR buffer, DWORD size) {
     }
     std::memcpy(buffer, expanded.c_str(), count);
     return count;
+}
+
+// Wine's answer for a double-byte folder: the count of wide characters, never the bytes, and a cut
+// text without its NUL when the bytes do not fit.
+DWORD WINAPI CharacterCountExpand(LPCSTR, LPSTR buffer, DWORD size) {
+    const std::string expanded = "C:\\\x95\x5C\x93\xFA\\x.dll";
+    if (buffer != nullptr) {
+        std::memcpy(buffer, expanded.c_str(), std::min<std::size_t>(size, expanded.size() + 1));
+    }
+    return 10;
 }
 
 DWORD WINAPI FailingExpand(LPCSTR, LPSTR, DWORD) {
@@ -150,7 +162,7 @@ class RealPlatform : public ::testing::Test {
                                      "\r\nErrorLevel=Error\r\nTimeZone=" + timeZone + "\r\n");
         ResultFileAt log(dir_.Path(), kResultFileName);
         Win32LogFiles files(dir_.Path());
-        const Platform platform{source_, messages_, network_, errors_, dates_, log, files};
+        const Platform platform{source_, messages_, network_, errors_, dates_, log, files, codec_};
         EXPECT_EQ(RunCapture(platform, dir_.Path()), ExitStatus::Completed);
         return dir_.Read("event.log").value_or("(no event.log)");
     }
@@ -158,6 +170,7 @@ class RealPlatform : public ::testing::Test {
     ScratchDir dir_;
     FakeEventSource source_;
     Win32MessageCatalogue messages_;
+    Win32TextCodec codec_;
     Win32NetworkSession network_;
     Win32SystemErrors errors_;
     Win32DateText dates_;
@@ -248,7 +261,7 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
     // Through the pass: kinds 6 and 9, with the system's text for the number.
     zandrel::testing::MemoryResultFile log;
     Win32LogFiles files(dir_.Path());
-    const Platform platform{events, messages_, network_, errors_, dates_, log, files};
+    const Platform platform{events, messages_, network_, errors_, dates_, log, files, codec_};
     CaptureContext context(platform);
     EXPECT_EQ(CaptureEvents(context, "HostA", "System", 1, "Error"), PassEnd::EndProgram);
     EXPECT_EQ(log.bytes,
@@ -268,13 +281,15 @@ TEST_F(RealPlatform, ReadOfAChangedLogReportsTheSystemsNumber) {
 TEST(Win32MessageCatalogue, ExpansionHasItsExtraCharacterAndItsFailureIsNoName) {
     EXPECT_EQ(Win32MessageCatalogue(&GrowingExpand).ExpandEnvironment("%Dir%\\longer.dll"),
               "C:\\windows\\longer.dll");
+    EXPECT_EQ(Win32MessageCatalogue(&CharacterCountExpand).ExpandEnvironment("%Dir%\\x.dll"),
+              "C:\\\x95\x5C\x93\xFA\\x.dll");
     EXPECT_EQ(Win32MessageCatalogue(&FailingExpand).ExpandEnvironment("%Dir%"), std::nullopt);
     EXPECT_EQ(Win32MessageCatalogue().ExpandEnvironment("%SystemRoot%\\x.dll"), "C:\\windows\\x.dll");
 }
 
 TEST_F(RealPlatform, NetworkManagementTextsFromTheNetworkMessageModule) {
     // Wine has no netmsg.dll: the tests' own goes beside this executable, where the loader looks first.
-    const std::string beside = ExecutableDirectory() + "\\netmsg.dll";
+    const std::string beside = std::get<std::string>(ExecutableDirectory()) + "\\netmsg.dll";
     ASSERT_TRUE(CopyFileA(kNetworkMessagesDll.c_str(), beside.c_str(), FALSE));
     {
         const UniqueModule loaded(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));

@@ -30,7 +30,8 @@ struct Connection {
 
 class Server {
   public:
-    explicit Server(HWND window) : window_(window), logPath_(JoinPath(ExecutableDirectory(), kLogFileName)) {}
+    explicit Server(HWND window)
+        : window_(window), logPath_(JoinPath(std::get<std::string>(ExecutableDirectory()), kLogFileName)) {}
 
     bool Listen() {
         listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
