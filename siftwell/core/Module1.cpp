@@ -8,6 +8,7 @@
 
 #include "siftwell/core/CaptureContext.h"
 #include "INIfiles.h"
+#include "Wipe.h"
 #include "siftwell/core/Lines.h"
 #include "siftwell/core/WinNet.h"
 #include "siftwell/core/eventlog.h"
@@ -107,15 +108,21 @@ std::optional<std::int16_t> TimeZoneToHours(std::string_view text) {
 }
 
 ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
-    const std::optional<CaptureSettings> settings =
+    std::optional<CaptureSettings> settings =
         ReadSettings<CaptureSettings>(kSettingsFileName, directory, kCaptureSettingKeys);
     if (!settings) {
         return ExitStatus::SettingsUnreadable;
     }
+    // The password stays in the one string it was read into, never copied, and is wiped as soon as
+    // the connection call has returned, or on whichever way the run ends before that.
+    std::string& password = settings->password;
+    const WipeOnExit wipePassword(password);
+    if (password == kNotFound) {
+        password.clear();
+    }
     const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(settings->timeZone);
     const std::string serverName = WithoutMarker(settings->server);
     const std::string userName = WithoutMarker(settings->userName);
-    const std::string password = WithoutMarker(settings->password);
     const std::string logName = WithoutMarker(settings->logType);
     const std::string& errorLevel = settings->errorLevel;
     const std::string overwriteLog = WithoutMarker(settings->overwriteLog);
@@ -147,7 +154,9 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
 
     std::optional<TargetSession> session;
     if (!serverName.empty()) {
-        if (!OpenTargetSession(context, serverName, userName, password)) {
+        const bool connected = OpenTargetSession(context, serverName, userName, password);
+        WipeText(password);
+        if (!connected) {
             return finish();
         }
         session.emplace(platform.network, RemoteName(serverName));

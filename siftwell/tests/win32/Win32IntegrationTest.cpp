@@ -241,7 +241,7 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<EventLogReader>>(local));
     EventLogReader& reader = *std::get<std::unique_ptr<EventLogReader>>(local);
     EXPECT_EQ(std::get<std::uint32_t>(reader.CountRecords()), 0u);
-    EXPECT_EQ(std::get<Failure>(reader.ReadNextRecord()).number, 38);
+    EXPECT_EQ(std::get<Failure>(ReadNextEvent(reader)).number, 38);
 
     EXPECT_EQ(std::get<Failure>(events.Open("HostA", "System")).number, 1722);
 
@@ -261,7 +261,7 @@ TEST_F(RealPlatform, ReadOfAChangedLogReportsTheSystemsNumber) {
     Win32EventSource events(&ChangedLogRead);
     auto log = events.Open("", "System");
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<EventLogReader>>(log));
-    EXPECT_EQ(std::get<Failure>(std::get<std::unique_ptr<EventLogReader>>(log)->ReadNextRecord()).number,
+    EXPECT_EQ(std::get<Failure>(ReadNextEvent(*std::get<std::unique_ptr<EventLogReader>>(log))).number,
               ERROR_EVENTLOG_FILE_CHANGED);
 }
 
