@@ -8,6 +8,7 @@
 
 #include "INIfiles.h"
 #include "Text.h"
+#include "Wipe.h"
 #include "gaugewell/core/Lines.h"
 
 namespace zandrel::gaugewell {
@@ -242,7 +243,7 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, std::string_v
 
 ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resultFile,
                 std::string_view directory) {
-    const std::optional<ProbeSettings> settings =
+    std::optional<ProbeSettings> settings =
         ReadSettings<ProbeSettings>(kSettingsFile, directory, kSettingKeys);
     if (!settings) {
         return ExitStatus::SettingsUnreadable;
@@ -250,7 +251,13 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resu
     const std::string server =
         settings->server == kNotFound || settings->server.empty() ? std::string(".") : settings->server;
     const std::string userName = settings->userName == kNotFound ? std::string() : settings->userName;
-    const std::string password = settings->password == kNotFound ? std::string() : settings->password;
+    // The password stays in the one string it was read into, never copied, and is wiped as soon as
+    // the last connection has been made, or on whichever way the run ends before that.
+    std::string& password = settings->password;
+    const WipeOnExit wipePassword(password);
+    if (password == kNotFound) {
+        password.clear();
+    }
     const std::string& disk = settings->disk;
 
     ProbeContext context{service, locale, resultFile};
@@ -293,6 +300,7 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, ResultFile& resu
             driveLine = DriveInvalidLine();
         }
     }
+    WipeText(password);
     if (!WriteResult(context, driveLine) || !WriteResult(context, ClosingLine())) {
         return ExitStatus::ResultUnwritable;
     }

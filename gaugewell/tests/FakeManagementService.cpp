@@ -73,6 +73,7 @@ ServiceResult<ManagementConnection> FakeManagementService::Connect(std::string_v
     const int index = connections_++;
     calls.push_back("Connect " + std::string(server) + "|" + std::string(userName) + "|" +
                     std::string(password));
+    lastPassword = password;
     if (const auto failure = connectFailures.find(index); failure != connectFailures.end()) {
         return failure->second;
     }

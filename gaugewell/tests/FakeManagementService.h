@@ -28,6 +28,7 @@ class FakeManagementService : public ManagementService {
     // Answers by class name (InstancesOf) or query text (ExecQuery); anything else yields an empty set.
     std::map<std::string, FakeAnswer> answers;
     std::vector<std::string> calls;
+    std::string_view lastPassword;  // the run's own buffer, as the last connection was given it
 
     ServiceResult<ManagementConnection> Connect(std::string_view server, std::string_view userName,
                                                 std::string_view password) override;

@@ -3,6 +3,7 @@
 #include <wbemdisp.h>
 
 #include "AnsiText.h"
+#include "Wipe.h"
 
 namespace zandrel::gaugewell {
 
@@ -28,6 +29,31 @@ void ForgetErrorInfo() {
 class Bstr : public UniqueBstr {
   public:
     explicit Bstr(std::string_view text) : UniqueBstr(AnsiToWide(text).c_str()) {}
+};
+
+// The password as the connection call takes it. Both wide copies of it are wiped before they are
+// freed: the conversion's, at once, and the text's, when the call has returned (a freed text may be
+// kept in a cache for reuse, with its characters).
+class SecretBstr {
+  public:
+    explicit SecretBstr(std::string_view text) {
+        std::wstring wide = AnsiToWide(text);
+        text_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+        WipeText(wide);
+    }
+    SecretBstr(const SecretBstr&) = delete;
+    SecretBstr& operator=(const SecretBstr&) = delete;
+    ~SecretBstr() {
+        if (text_ != nullptr) {
+            WipeBytes(text_, SysStringByteLen(text_));
+            SysFreeString(text_);
+        }
+    }
+
+    BSTR Get() const noexcept { return text_; }
+
+  private:
+    BSTR text_ = nullptr;
 };
 
 class WbemInstance : public ManagementInstance {
@@ -162,9 +188,9 @@ ServiceResult<ManagementConnection> WbemService::Connect(std::string_view server
     const Bstr empty("");
     ComPtr<ISWbemServices> services;
     ForgetErrorInfo();
-    result =
-        locator->ConnectServer(Bstr(server).Get(), empty.Get(), Bstr(userName).Get(), Bstr(password).Get(),
-                               empty.Get(), empty.Get(), 0, nullptr, services.Put());
+    result = locator->ConnectServer(Bstr(server).Get(), empty.Get(), Bstr(userName).Get(),
+                                    SecretBstr(password).Get(), empty.Get(), empty.Get(), 0, nullptr,
+                                    services.Put());
     if (FAILED(result)) {
         return TakeFailure(result);
     }
