@@ -4,8 +4,9 @@ zandrel_build_dir=$(cd "$1" && pwd)
 export WINEPREFIX="$zandrel_build_dir/wineprefix"
 export WINEDEBUG=-all
 export WINEARCH=win64
-# No Mono or Gecko: their install prompts would stall an unattended prefix creation.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+# No Mono or Gecko: their install prompts would stall an unattended prefix creation. A test may add
+# load orders of its own in ZANDREL_WINEDLLOVERRIDES (Windows' native-first order for a DLL, say).
+export WINEDLLOVERRIDES="mscoree=;mshtml=${ZANDREL_WINEDLLOVERRIDES:+;$ZANDREL_WINEDLLOVERRIDES}"
 # Dates and number grouping of the programs follow the locale: keep it fixed for the tests.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 if [ -f "$zandrel_build_dir/wine-display" ]; then
