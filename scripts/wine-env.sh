@@ -4,8 +4,9 @@ zandrel_build_dir=$(cd "$1" && pwd)
 export WINEPREFIX="$zandrel_build_dir/wineprefix"
 export WINEDEBUG=-all
 export WINEARCH=win64
-# No Mono or Gecko: their install prompts would stall an unattended prefix creation.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+# No Mono or Gecko: their install prompts would stall an unattended prefix creation. A test may add
+# load orders of its own in ZANDREL_WINEDLLOVERRIDES (Windows' native-first order for a DLL, say).
+export WINEDLLOVERRIDES="mscoree=;mshtml=${ZANDREL_WINEDLLOVERRIDES:+;$ZANDREL_WINEDLLOVERRIDES}"
 # Dates and number grouping of the programs follow the locale: keep it fixed for the tests. A test
 # that runs in a locale of its own names it in ZANDREL_WINE_LOCALE ("LC_ALL=ja_JP.UTF-8", or a split
 # "LANG=de_CH.UTF-8 LC_CTYPE=ja_JP.UTF-8"), the Linux locale coming from the build tree.

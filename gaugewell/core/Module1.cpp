@@ -8,6 +8,7 @@
 
 #include "INIfiles.h"
 #include "Text.h"
+#include "Wipe.h"
 #include "gaugewell/core/Lines.h"
 
 namespace zandrel::gaugewell {
@@ -242,7 +243,7 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValu
 
 ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec& codec,
                 ResultFile& resultFile, std::string_view directory) {
-    const std::optional<ProbeSettings> settings =
+    std::optional<ProbeSettings> settings =
         ReadSettings<ProbeSettings>(kSettingsFile, directory, kSettingKeys, codec);
     if (!settings) {
         return ExitStatus::SettingsUnreadable;
@@ -253,7 +254,14 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
     const IniValue server =
         isAbsent(settings->server) || settings->server.text.empty() ? PlainValue(".") : settings->server;
     const IniValue userName = isAbsent(settings->userName) ? IniValue{} : settings->userName;
-    const IniValue password = isAbsent(settings->password) ? IniValue{} : settings->password;
+    // The password stays in the one value it was read into, never copied, and is wiped as soon as
+    // the last connection has been made, or on whichever way the run ends before that.
+    IniValue& password = settings->password;
+    const WipeOnExit wipePassword(password.text);
+    const WipeOnExit wipePasswordAnsi(password.ansi);
+    if (isAbsent(password)) {
+        WipeValue(password);
+    }
     const std::string& disk = settings->disk.ansi;
 
     ProbeContext context{service, locale, resultFile};
@@ -296,6 +304,7 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
             driveLine = DriveInvalidLine();
         }
     }
+    WipeValue(password);
     if (!WriteResult(context, driveLine) || !WriteResult(context, ClosingLine())) {
         return ExitStatus::ResultUnwritable;
     }

@@ -75,6 +75,7 @@ ServiceResult<ManagementConnection> FakeManagementService::Connect(std::u16strin
     const int index = connections_++;
     calls.push_back("Connect " + zandrel::WideToUtf8(server) + "|" + zandrel::WideToUtf8(userName) + "|" +
                     zandrel::WideToUtf8(password));
+    lastPassword = password;
     if (const auto failure = connectFailures.find(index); failure != connectFailures.end()) {
         return failure->second;
     }

@@ -354,6 +354,27 @@ TEST(Main, TheServiceGetsTheCharactersAndTheLineTheCodePage) {
     }
 }
 
+TEST(Main, WipesThePasswordOnceTheLastConnectionIsMade) {
+    // What the password's buffer holds as each line is written; it lives until the run ends.
+    struct Watcher : MemoryResultFile {
+        explicit Watcher(const FakeManagementService& service) : host(service) {}
+        Status AppendLine(std::string_view text) override {
+            seen.emplace_back(host.lastPassword);
+            return MemoryResultFile::AppendLine(text);
+        }
+        const FakeManagementService& host;
+        std::vector<std::u16string> seen;
+    };
+    FakeManagementService host = HealthyHost();
+    Watcher resultFile(host);
+    ScratchDir dir;
+    dir.Write("memory.conf", "[memory.conf]\r\nServer=HostA\r\nPassword=s3cret\r\nDisk=C\r\n");
+    FakeLocale locale;
+    EXPECT_EQ(Main(host, locale, kWestern, resultFile, dir.Path()), ExitStatus::Completed);
+    EXPECT_THAT(resultFile.seen,
+                ElementsAre(u"s3cret", u"s3cret", std::u16string(6, u'\0'), std::u16string(6, u'\0')));
+}
+
 TEST(Main, ReportsEachFailureRow) {
     const std::string settings = "[memory.conf]\r\nDisk=C\r\n";
     const std::string cpu = "CPU Utilization= 18%\r\n";

@@ -11,6 +11,12 @@
 // A window-less program has WinMain as its entry point with every toolchain.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace zandrel::gaugewell;
+    // Before anything can load a DLL (COM loads several): System32 only, never this folder.
+    if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        return static_cast<int>(zandrel::ExitStatus::DllSearchOpen);
+    }
+    // Started unattended by a scheduler or the server: no system error box may wait for a click.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     WbemService service;
     WindowsLocale locale;
     // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.

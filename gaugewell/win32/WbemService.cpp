@@ -2,7 +2,10 @@
 
 #include <wbemdisp.h>
 
+#include <algorithm>
+
 #include "AnsiText.h"
+#include "Wipe.h"
 
 namespace zandrel::gaugewell {
 
@@ -30,6 +33,31 @@ class Bstr : public UniqueBstr {
     explicit Bstr(std::string_view text) : UniqueBstr(AnsiToWide(text).c_str()) {}
     // The system's wide characters are UTF-16, as char16_t is.
     explicit Bstr(std::u16string_view text) : UniqueBstr(std::wstring(text.begin(), text.end()).c_str()) {}
+};
+
+// The password as the connection call takes it, copied straight into its text, which is wiped
+// before it is freed (a freed text may be kept in a cache for reuse, with its characters).
+class SecretBstr {
+  public:
+    explicit SecretBstr(std::u16string_view text) {
+        text_ = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));
+        if (text_ != nullptr) {
+            std::copy(text.begin(), text.end(), text_);
+        }
+    }
+    SecretBstr(const SecretBstr&) = delete;
+    SecretBstr& operator=(const SecretBstr&) = delete;
+    ~SecretBstr() {
+        if (text_ != nullptr) {
+            WipeBytes(text_, SysStringByteLen(text_));
+            SysFreeString(text_);
+        }
+    }
+
+    BSTR Get() const noexcept { return text_; }
+
+  private:
+    BSTR text_ = nullptr;
 };
 
 class WbemInstance : public ManagementInstance {
@@ -165,9 +193,9 @@ ServiceResult<ManagementConnection> WbemService::Connect(std::u16string_view ser
     const Bstr empty(std::string_view{});
     ComPtr<ISWbemServices> services;
     ForgetErrorInfo();
-    result =
-        locator->ConnectServer(Bstr(server).Get(), empty.Get(), Bstr(userName).Get(), Bstr(password).Get(),
-                               empty.Get(), empty.Get(), 0, nullptr, services.Put());
+    result = locator->ConnectServer(Bstr(server).Get(), empty.Get(), Bstr(userName).Get(),
+                                    SecretBstr(password).Get(), empty.Get(), empty.Get(), 0, nullptr,
+                                    services.Put());
     if (FAILED(result)) {
         return TakeFailure(result);
     }

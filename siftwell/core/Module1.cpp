@@ -8,6 +8,7 @@
 
 #include "siftwell/core/CaptureContext.h"
 #include "INIfiles.h"
+#include "Wipe.h"
 #include "siftwell/core/Lines.h"
 #include "siftwell/core/WinNet.h"
 #include "siftwell/core/eventlog.h"
@@ -119,15 +120,26 @@ std::optional<std::int16_t> TimeZoneToHours(std::string_view text) {
 }
 
 ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
-    const std::optional<CaptureSettings> settings =
+    std::optional<CaptureSettings> settings =
         ReadSettings<CaptureSettings>(kSettingsFileName, directory, kCaptureSettingKeys, platform.codec);
-    if (!settings || !AllExact(*settings)) {
+    if (!settings) {
         return ExitStatus::SettingsUnreadable;
+    }
+    // The password stays in the one string it was read into, never copied, and is wiped as soon as
+    // the connection call has returned, or on whichever way the run ends before that. Its wide form
+    // is not needed at all.
+    WipeText(settings->password.text);
+    std::string& password = settings->password.ansi;
+    const WipeOnExit wipePassword(password);
+    if (!AllExact(*settings)) {
+        return ExitStatus::SettingsUnreadable;
+    }
+    if (password == kNotFound) {
+        password.clear();
     }
     const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(settings->timeZone.ansi);
     const std::string serverName = WithoutMarker(settings->server);
     const std::string userName = WithoutMarker(settings->userName);
-    const std::string password = WithoutMarker(settings->password);
     const std::string logName = WithoutMarker(settings->logType);
     const std::string& errorLevel = settings->errorLevel.ansi;
     const std::string overwriteLog = WithoutMarker(settings->overwriteLog);
@@ -159,7 +171,9 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
 
     std::optional<TargetSession> session;
     if (!serverName.empty()) {
-        if (!OpenTargetSession(context, serverName, userName, password)) {
+        const bool connected = OpenTargetSession(context, serverName, userName, password);
+        WipeText(password);
+        if (!connected) {
             return finish();
         }
         session.emplace(platform.network, RemoteName(serverName));

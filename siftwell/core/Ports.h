@@ -19,13 +19,22 @@ namespace zandrel::siftwell {
 // A failed call reports the thread's last-error value, read on the line right after the call, as the
 // failure's number.
 
+// What a read of the next record into a buffer too small for any record tells: the error number it
+// failed with (an insufficient buffer) and the record's length (0 when it told none).
+struct RecordProbe {
+    std::uint32_t length = 0;
+    std::int32_t error = 0;
+};
+
 // One opened event log, read oldest first; closing it is the object's end.
 class EventLogReader {
   public:
     virtual ~EventLogReader() = default;
     [[nodiscard]] virtual Result<std::uint32_t> CountRecords() = 0;
-    // The next record, in a buffer of exactly its length.
-    [[nodiscard]] virtual Result<std::vector<unsigned char>> ReadNextRecord() = 0;
+    // The size probe: does not advance the read position.
+    [[nodiscard]] virtual RecordProbe ProbeNextRecord() = 0;
+    // The next record, read with a buffer of `size` bytes; handed back in a buffer of exactly its length.
+    [[nodiscard]] virtual Result<std::vector<unsigned char>> ReadNextRecord(std::uint32_t size) = 0;
 };
 
 class EventSource {

@@ -75,6 +75,14 @@ CivilTime CivilFromDays(std::int64_t days) {
 
 }  // namespace
 
+Result<std::vector<unsigned char>> ReadNextEvent(EventLogReader& reader) {
+    const RecordProbe probe = reader.ProbeNextRecord();
+    if (probe.length > kLargestRecordRead) {
+        return Failure{probe.error, {}};
+    }
+    return reader.ReadNextRecord(probe.length > 0 ? probe.length : 1);
+}
+
 std::optional<EventRecord> ParseEventRecord(std::span<const unsigned char> record) {
     if (record.size() < kRecordFixedPartSize) {
         return std::nullopt;
@@ -240,7 +248,7 @@ PassEnd CaptureEvents(CaptureContext& context, std::string serverName, const std
 
     const std::string zoneText = ZoneText(context.TimeZoneHours);
     for (std::uint32_t i = 0; i < std::get<std::uint32_t>(count) && !context.LogUnwritable(); ++i) {
-        const Result<std::vector<unsigned char>> record = reader->ReadNextRecord();
+        const Result<std::vector<unsigned char>> record = ReadNextEvent(*reader);
         if (const Failure* failure = std::get_if<Failure>(&record)) {
             context.LogLine(RecordNotReadLine(logName, serverName));
             context.LogLine(detailLine(*failure));

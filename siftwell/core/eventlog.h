@@ -27,6 +27,16 @@ struct EventRecord {
 
 inline constexpr std::size_t kRecordFixedPartSize = 56;
 
+// The largest buffer that one read of the event log takes (ReadEventLogA's documented limit). A
+// longer length from the size probe is no record that could be read: it is not allocated.
+inline constexpr std::uint32_t kLargestRecordRead = 0x7FFFF;
+
+// The next record: the size probe, then a read with a buffer of the length it told. A length beyond
+// kLargestRecordRead fails the record with the probe's own error number; a probe that told no length
+// (end of the log, log changed, host gone) still leads to a read with a real buffer, so that the
+// failure reported is that read's own.
+Result<std::vector<unsigned char>> ReadNextEvent(EventLogReader& reader);
+
 // Reads the record from its raw bytes without ever looking outside them. Nothing when the bytes are
 // too short for the fixed part (the type cannot be known). A variable part that does not lie wholly
 // inside the record is taken as empty: a source name without its NUL, or a strings block whose

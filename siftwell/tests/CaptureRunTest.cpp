@@ -8,6 +8,7 @@
 #include "siftwell/tests/RecordBuilder.h"
 #include "Scratch.h"
 #include "siftwell/core/WinNet.h"
+#include "siftwell/core/eventlog.h"
 
 namespace zandrel::siftwell::testing {
 namespace {
@@ -192,6 +193,33 @@ TEST(CaptureRun, PassSequences) {
     }
 }
 
+TEST(CaptureRun, RecordLongerThanAReadCanTakeIsAReadFailure) {
+    // The size probe's length is the buffer of the read; one beyond what a read takes is never
+    // allocated: kinds 8 and 9 with the probe's number (122, an insufficient buffer).
+    const std::string tooLong =
+        "SIFTWELL ERROR: Could not read event from the System event log on .\r\n"
+        "                    122: The data area passed to a system call is too small.\r\n\r\n";
+    const struct {
+        std::uint32_t probed;
+        std::string expected;
+        std::vector<std::uint32_t> readSizes;
+    } cases[] = {
+        {kLargestRecordRead + 1, tooLong + "OK.\r\n", {}},
+        {kLargestRecordRead, DiskLine("Error", "(LOCALHOST)"), {kLargestRecordRead}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.probed);
+        FakePlatform fakes;
+        RegisterDisk(fakes);
+        fakes.events.records = {DiskRecord(1)};
+        fakes.events.probedLengths[0] = c.probed;
+        fakes.errors.texts[122] = "The data area passed to a system call is too small.\r\n";
+        EXPECT_EQ(RunProbe(fakes, Settings{}), ExitStatus::Completed);
+        EXPECT_EQ(fakes.log.bytes, c.expected);
+        EXPECT_EQ(fakes.events.readSizes, c.readSizes);
+    }
+}
+
 TEST(CaptureRun, LogThatCannotBeOpenedOrCountedEndsTheRun) {
     for (const bool remote : {false, true}) {
         SCOPED_TRACE(remote ? "remote" : "local");
@@ -239,6 +267,8 @@ TEST(CaptureRun, RemotePassConnectsShowsTheServerAndCancelsAfterTheLastLine) {
     EXPECT_EQ(fakes.network.calls,
               (std::vector<std::string>{"add \\\\HostA\\ipc$ admin secret", "cancel \\\\HostA\\ipc$"}));
     EXPECT_EQ(fakes.network.logAtCancel, fakes.log.bytes);
+    // Wiped as soon as the connection call returned, long before the run ends.
+    EXPECT_EQ(fakes.network.passwordAtCancel.find_first_not_of('\0'), std::string::npos);
 }
 
 TEST(CaptureRun, RemoteEmptyPassCancelsAfterOk) {

@@ -8,6 +8,8 @@
 namespace zandrel::siftwell::testing {
 namespace {
 
+constexpr std::int32_t kInsufficientBuffer = 122;
+
 class FakeReader : public EventLogReader {
   public:
     explicit FakeReader(FakeEventSource& source) : source_(source) {}
@@ -20,13 +22,29 @@ class FakeReader : public EventLogReader {
         return static_cast<std::uint32_t>(source_.records.size());
     }
 
-    Result<std::vector<unsigned char>> ReadNextRecord() override {
+    RecordProbe ProbeNextRecord() override {
+        const std::size_t index = source_.reads;
+        if (index >= source_.records.size()) {
+            return {0, 38};  // end of the log
+        }
+        const auto probed = source_.probedLengths.find(index);
+        return {probed != source_.probedLengths.end()
+                    ? probed->second
+                    : static_cast<std::uint32_t>(source_.records[index].size()),
+                kInsufficientBuffer};
+    }
+
+    Result<std::vector<unsigned char>> ReadNextRecord(std::uint32_t size) override {
         const std::size_t index = source_.reads++;
+        source_.readSizes.push_back(size);
         if (source_.readFailureAt && *source_.readFailureAt == index) {
             return Failure{source_.readError, {}};
         }
         if (index >= source_.records.size()) {
             return Failure{38, {}};  // end of the log
+        }
+        if (size < source_.records[index].size()) {
+            return Failure{kInsufficientBuffer, {}};
         }
         return source_.records[index];
     }
@@ -125,11 +143,17 @@ std::optional<std::string> FakeCatalogue::FormatEventMessage(const std::string& 
 Status FakeNetwork::AddConnection(const std::string& remoteName, const std::string& userName,
                                   const std::string& password) {
     calls.push_back("add " + remoteName + " " + userName + " " + password);
+    password_ = &password;
+    passwordBuffer_ = password.data();
     return addResult == 0 ? Status() : Status::Failed(addResult);
 }
 
 void FakeNetwork::CancelConnection(const std::string& remoteName) {
     calls.push_back("cancel " + remoteName);
+    if (password_ != nullptr) {
+        // The run's password buffer lives until the run ends, after this call.
+        passwordAtCancel.assign(passwordBuffer_, password_->capacity());
+    }
     if (journal != nullptr) {
         logAtCancel = *journal;
     }

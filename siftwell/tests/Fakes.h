@@ -23,6 +23,9 @@ class FakeEventSource : public EventSource {
     // The read of record `readFailureAt` (0 first) fails with `readError`.
     std::optional<std::size_t> readFailureAt;
     std::int32_t readError = 0;
+    // The size probe of record i reports this length instead of the record's own.
+    std::map<std::size_t, std::uint32_t> probedLengths;
+    std::vector<std::uint32_t> readSizes;  // the buffer size of each read
 
     std::vector<std::pair<std::string, std::string>> opened;  // server, log
     int closed = 0;
@@ -63,6 +66,7 @@ class FakeNetwork : public NetworkSession {
     std::int32_t formatError = 317;
 
     std::vector<std::string> calls;  // "add \\host\ipc$ user pass", "cancel ...", "message 53 system"
+    std::string passwordAtCancel;    // the bytes of the password's buffer when the connection was cancelled
     std::vector<std::string> notices;
     const std::string* journal = nullptr;  // event.log as it stood when the connection was cancelled
     std::string logAtCancel;
@@ -72,6 +76,10 @@ class FakeNetwork : public NetworkSession {
     void CancelConnection(const std::string& remoteName) override;
     Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) override;
     void Notify(std::string_view text) override { notices.emplace_back(text); }
+
+  private:
+    const std::string* password_ = nullptr;
+    const char* passwordBuffer_ = nullptr;
 };
 
 class FakeSystemErrors : public SystemErrors {

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <new>
-#include <stdexcept>
 
 #include "siftwell/win32/Adapters.h"
 #include "UniqueHandle.h"
@@ -28,26 +27,28 @@ class Win32EventLogReader : public EventLogReader {
         return std::uint32_t{records};
     }
 
-    Result<std::vector<unsigned char>> ReadNextRecord() override {
+    RecordProbe ProbeNextRecord() override {
         // No record fits in one byte: the call fails and tells the next record's length.
         unsigned char probe[1];
         DWORD read = 0;
         DWORD needed = 0;
-        readEventLog_(log_.get(), kReadFlags, 0, probe, sizeof probe, &read, &needed);
+        if (readEventLog_(log_.get(), kReadFlags, 0, probe, sizeof probe, &read, &needed)) {
+            return {};
+        }
+        const auto error = static_cast<std::int32_t>(GetLastError());
+        return {std::uint32_t{needed}, error};
+    }
 
-        // A probe that failed for another reason (end of the log, log changed, host gone) tells no
-        // length; the read still gets a real buffer, so that its error is the system's own.
-        const DWORD size = needed > sizeof probe ? needed : sizeof probe;
+    Result<std::vector<unsigned char>> ReadNextRecord(std::uint32_t size) override {
         std::vector<unsigned char> record;
         try {
             record.resize(size);
         } catch (const std::bad_alloc&) {
-            // A length no memory can hold: the record is unreadable like any other.
-            return Failure{ERROR_NOT_ENOUGH_MEMORY, {}};
-        } catch (const std::length_error&) {
-            // The same where the length is beyond what a vector can address (a 32-bit build).
+            // No memory for the record: it is unreadable like any other.
             return Failure{ERROR_NOT_ENOUGH_MEMORY, {}};
         }
+        DWORD read = 0;
+        DWORD needed = 0;
         if (!readEventLog_(log_.get(), kReadFlags, 0, record.data(), size, &read, &needed)) {
             return LastError();
         }

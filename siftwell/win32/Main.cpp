@@ -13,6 +13,11 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace zandrel;
     using namespace zandrel::siftwell;
+    // Before anything can load a DLL: a DLL that is no KnownDLL (MPR.dll, delay-loaded) comes from
+    // System32 only, never from this folder, which someone else may be able to write into.
+    if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        return static_cast<int>(ExitStatus::DllSearchOpen);
+    }
     // Started unattended by the server: no system error box may wait for a click.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 

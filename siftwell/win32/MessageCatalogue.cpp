@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "siftwell/win32/Adapters.h"
+#include "siftwell/win32/SystemDirectory.h"
 #include "UniqueHandle.h"
 #include "siftwell/core/eventlog.h"
 
@@ -30,6 +31,24 @@ std::optional<std::string> MessageTemplate(HMODULE module, std::uint32_t eventId
         return std::nullopt;
     }
     return std::string(static_cast<const char*>(text.get()), length);
+}
+
+// A message file as it is loaded: a name with a drive ("X:") or a share (two backslashes) as it
+// stands, any other name (bare or relative) in System32 only. A data-file load by name would search
+// the program's folder first; the path is built here, as not every loader applies the process's
+// search flags to data-file loads (Wine's does not).
+std::string MessageModulePath(const std::string& messageFile) {
+    const bool hasDrive = messageFile.size() >= 2 && messageFile[1] == ':';
+    const bool hasShare = messageFile.starts_with("\\\\");
+    if (hasDrive || hasShare) {
+        return messageFile;
+    }
+    // A name from the root of the current drive (one backslash) is no safer than a bare one.
+    const std::size_t nameStart = messageFile.find_first_not_of('\\');
+    if (nameStart == std::string::npos) {
+        return {};
+    }
+    return SystemDirectoryPath(std::string_view(messageFile).substr(nameStart));
 }
 
 }  // namespace
@@ -84,9 +103,9 @@ std::optional<std::string> Win32MessageCatalogue::FormatEventMessage(const std::
                                                                      const MessageArgs& args) {
     // A file that cannot be loaded leaves a null module: the system then searches this executable
     // and its own table.
-    const UniqueModule module(messageFile.empty()
-                                  ? nullptr
-                                  : LoadLibraryExA(messageFile.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const std::string modulePath = messageFile.empty() ? std::string() : MessageModulePath(messageFile);
+    const UniqueModule module(
+        modulePath.empty() ? nullptr : LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     // Inserts that take their width or precision from the arguments read entries beyond their own,
     // past the table for the last ones: such a message is looked at before it is formatted.
     const std::optional<std::string> messageTemplate = MessageTemplate(module.get(), eventId);

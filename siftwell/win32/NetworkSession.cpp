@@ -2,6 +2,7 @@
 #include <winnetwk.h>
 
 #include "siftwell/win32/Adapters.h"
+#include "siftwell/win32/SystemDirectory.h"
 #include "SystemMessage.h"
 #include "UniqueHandle.h"
 
@@ -27,6 +28,8 @@ Status Win32NetworkSession::AddConnection(const std::string& remoteName, const s
     resource.lpRemoteName = remote.data();
     resource.lpComment = nullptr;
     resource.lpProvider = provider.data();
+    // The password goes to the call as the caller's own buffer, which the run wipes once the call has
+    // returned: no copy of it is made here.
     const DWORD result = WNetAddConnection2A(&resource, password.c_str(), userName.c_str(), 0);
     return result == NO_ERROR ? Status() : Status::Failed(static_cast<std::int32_t>(result));
 }
@@ -36,10 +39,13 @@ void Win32NetworkSession::CancelConnection(const std::string& remoteName) {
 }
 
 Result<std::string> Win32NetworkSession::NetworkMessage(std::int32_t error, bool fromNetworkMessages) {
-    // Without the module (it may be missing) the system's own table alone answers.
+    // Without the module (it may be missing) the system's own table alone answers. By its full path:
+    // a data-file load by name would take a netmsg.dll planted in the program's folder first.
     UniqueModule module;
     if (fromNetworkMessages) {
-        module.reset(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        if (const std::string path = SystemDirectoryPath("netmsg.dll"); !path.empty()) {
+            module.reset(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        }
     }
     return SystemMessage(static_cast<DWORD>(error), kNetworkTextSize, module.get());
 }

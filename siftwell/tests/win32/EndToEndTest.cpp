@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <string_view>
 
 #include "ProgramRun.h"
 
@@ -18,6 +20,19 @@ const std::string kSiftwell = BuildPathToWindows(SIFTWELL_EXE);
 const std::string kSettingsMissing =
     "SIFTWELL ERROR: Insufficient settings in event.conf.\r\n"
     "                    Need at least LogType and ErrorLevel.\r\n";
+
+const std::string kPlantedMpr = BuildPathToWindows(SIFTWELL_PLANTED_MPR_DLL);
+
+// Wine's own copy of a DLL comes first unless told otherwise; Windows, which has no such copies,
+// searches the program's folder first for a DLL that is no KnownDLL. CTest starts these tests with
+// Windows' order for MPR.dll (WINEDLLOVERRIDES, which Wine reads at a process's start from the
+// environment it was started with, not from one that a Windows parent sets).
+bool MprNativeFirst() {
+    char overrides[1024];
+    const DWORD length = GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    return length > 0 && length < sizeof overrides &&
+           std::string_view(overrides, length).find("mpr=n,b") != std::string_view::npos;
+}
 
 ProgramRun RunSiftwell(const ScratchDir& dir) {
     ProgramRun run = RunProgram(dir, kSiftwell, "event.log");
@@ -182,6 +197,25 @@ TEST(SiftwellExe, AFolderTheCodePageCannotNameLeavesItsLookAlikeAlone) {
     std::ifstream kept(lookAlike / "event.log", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()),
               "earlier\r\n");
+}
+
+TEST(SiftwellExe, PlantedMprDllIsNeverLoaded) {
+    if (!zandrel::testing::RunningUnderWine()) {
+        GTEST_SKIP() << "expects Wine's refusal of every connection";
+    }
+    ASSERT_TRUE(MprNativeFirst()) << "Wine would take its own MPR.dll whatever lies beside the probe";
+    ScratchDir dir;
+    ASSERT_TRUE(CopyFileA(kPlantedMpr.c_str(), dir.PathOf("MPR.dll").c_str(), FALSE));
+    dir.Write("event.conf",
+              "[event.conf]\r\nServer=HostA\r\nUsername=admin\r\nPassword=pw\r\nLogType=System\r\n"
+              "ErrorLevel=Error\r\n");
+    const ProgramRun run = RunSiftwell(dir);
+    EXPECT_FALSE(dir.Exists("planted-dll-ran"));
+    EXPECT_EQ(run.exitCode, 0u);
+    // The system's own MPR answered.
+    EXPECT_EQ(run.resultFile,
+              "SIFTWELL ERROR: Could not connect to HostA using username: \"admin\".  Exiting.\r\n"
+              "\tERROR: 1222 - No network.\r\n\r\n");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "siftwell/win32/Adapters.h"
 #include "AnsiText.h"
+#include "siftwell/win32/SystemDirectory.h"
 #include "siftwell/core/CaptureContext.h"
 #include "ExecutableDirectory.h"
 #include "siftwell/tests/Fakes.h"
@@ -34,6 +35,8 @@ constexpr char kTestLog[] = "SiftwellTest";
 constexpr std::uint32_t kMarch14At092653 = 1142328413;
 // Warning severity, facility 0xFFF, code 20: a message of the second file only.
 constexpr DWORD kOnlyInSecondFile = 0x8FFF0014;
+// Error severity, customer bit, facility 0xFFF, code 7: in the first file, not in the system's table.
+constexpr DWORD kOnlyInTestFile = 0xCFFF0007;
 const std::string kMessagesDll = BuildPathToWindows(SIFTWELL_TEST_MESSAGES_DLL);
 const std::string kSecondDll = BuildPathToWindows(SIFTWELL_SECOND_MESSAGES_DLL);
 const std::string kNetworkMessagesDll = BuildPathToWindows(SIFTWELL_NETWORK_MESSAGES_DLL);
@@ -189,7 +192,7 @@ TEST_F(RealPlatform, RecordsThroughTheRealPass) {
         WindowsRecord(kError, 12, kMarch14At092653, "Disk", {"too", "long"}),
         WindowsRecord(kError, kOnlyInSecondFile, kMarch14At092653, "TwoFiles", {"second"}),
         WindowsRecord(kError, 7, kMarch14At092653, "SystemRoot", {"D:", "sector 1"}),
-        WindowsRecord(kError, 0xCFFF0007, kMarch14At092653, "Disk", {"E:"}),
+        WindowsRecord(kError, kOnlyInTestFile, kMarch14At092653, "Disk", {"E:"}),
         WindowsRecord(kError, 7, kMarch14At092653, "ElsewhereOnly", {"F:", "x"}),
         WindowsRecord(kError, 1001, kMarch14At092653, "NoValue", {}),
         WindowsRecord(kError, 13, kMarch14At092653, "Disk", {"G:"}),
@@ -254,7 +257,7 @@ TEST_F(RealPlatform, WinesEventLogIsEmptyLocallyAndUnreachableRemotely) {
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<EventLogReader>>(local));
     EventLogReader& reader = *std::get<std::unique_ptr<EventLogReader>>(local);
     EXPECT_EQ(std::get<std::uint32_t>(reader.CountRecords()), 0u);
-    EXPECT_EQ(std::get<Failure>(reader.ReadNextRecord()).number, 38);
+    EXPECT_EQ(std::get<Failure>(ReadNextEvent(reader)).number, 38);
 
     EXPECT_EQ(std::get<Failure>(events.Open("HostA", "System")).number, 1722);
 
@@ -274,7 +277,7 @@ TEST_F(RealPlatform, ReadOfAChangedLogReportsTheSystemsNumber) {
     Win32EventSource events(&ChangedLogRead);
     auto log = events.Open("", "System");
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<EventLogReader>>(log));
-    EXPECT_EQ(std::get<Failure>(std::get<std::unique_ptr<EventLogReader>>(log)->ReadNextRecord()).number,
+    EXPECT_EQ(std::get<Failure>(ReadNextEvent(*std::get<std::unique_ptr<EventLogReader>>(log))).number,
               ERROR_EVENTLOG_FILE_CHANGED);
 }
 
@@ -288,11 +291,19 @@ TEST(Win32MessageCatalogue, ExpansionHasItsExtraCharacterAndItsFailureIsNoName) 
 }
 
 TEST_F(RealPlatform, NetworkManagementTextsFromTheNetworkMessageModule) {
-    // Wine has no netmsg.dll: the tests' own goes beside this executable, where the loader looks first.
+    // One beside the executable, where a search by name would look first, is never taken.
     const std::string beside = std::get<std::string>(ExecutableDirectory()) + "\\netmsg.dll";
     ASSERT_TRUE(CopyFileA(kNetworkMessagesDll.c_str(), beside.c_str(), FALSE));
+    EXPECT_EQ(NetErrorText(network_, 2100), "ERROR: 2100 - " + errors_.SystemErrorText(2100));
+    EXPECT_TRUE(DeleteFileA(beside.c_str())) << GetLastError();
+
+    // Wine has no netmsg.dll: the tests' own goes into System32, for this test only.
+    const std::string system = SystemDirectoryPath("netmsg.dll");
+    ASSERT_FALSE(system.empty());
+    ASSERT_EQ(GetFileAttributesA(system.c_str()), INVALID_FILE_ATTRIBUTES) << "a netmsg.dll of the system";
+    ASSERT_TRUE(CopyFileA(kNetworkMessagesDll.c_str(), system.c_str(), FALSE)) << GetLastError();
     {
-        const UniqueModule loaded(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        const UniqueModule loaded(LoadLibraryExA(system.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         ASSERT_TRUE(MapsFileNamed("netmsg.dll")) << "the check below would see no module at all";
     }
     ASSERT_FALSE(MapsFileNamed("netmsg.dll"));
@@ -304,7 +315,27 @@ TEST_F(RealPlatform, NetworkManagementTextsFromTheNetworkMessageModule) {
     EXPECT_NE(errors_.SystemErrorText(2250), "");
     EXPECT_EQ(NetErrorText(network_, 2250), "ERROR: 2250 - " + errors_.SystemErrorText(2250));
     EXPECT_FALSE(MapsFileNamed("netmsg.dll")) << "the module is released after each lookup";
+    EXPECT_TRUE(DeleteFileA(system.c_str())) << GetLastError();
+}
+
+TEST_F(RealPlatform, BareMessageFileNamesComeFromSystem32Only) {
+    // The same message table under two bare names: one in System32, one beside this executable,
+    // where a search by name would look first.
+    const std::string system = SystemDirectoryPath("SiftwellBareMessages.dll");
+    const std::string beside = std::get<std::string>(ExecutableDirectory()) + "\\SiftwellPlantedMessages.dll";
+    ASSERT_TRUE(CopyFileA(kMessagesDll.c_str(), system.c_str(), FALSE)) << GetLastError();
+    ASSERT_TRUE(CopyFileA(kMessagesDll.c_str(), beside.c_str(), FALSE)) << GetLastError();
+    RegisterSource(kTestLog, "Bare", "SiftwellBareMessages.dll");
+    RegisterSource(kTestLog, "Planted", "SiftwellPlantedMessages.dll");
+    const std::string log =
+        RunPass({WindowsRecord(EVENTLOG_ERROR_TYPE, kOnlyInTestFile, kMarch14At092653, "Bare", {"C:"}),
+                 WindowsRecord(EVENTLOG_ERROR_TYPE, kOnlyInTestFile, kMarch14At092653, "Planted", {"D:"})},
+                "0");
+    EXPECT_TRUE(DeleteFileA(system.c_str())) << GetLastError();
     EXPECT_TRUE(DeleteFileA(beside.c_str())) << GetLastError();
+    const std::string head = "Error event on (LOCALHOST) at 3/14/2006 9:26:53 AM (GMT) - Source: ";
+    EXPECT_EQ(log, head + "\"Bare\".  Event: High-bit message for C:. \r\n" + head +
+                       "\"Planted\".  Event: D:\0\r\n"s);
 }
 
 TEST_F(RealPlatform, NetworkSessionWithoutNetwork) {
