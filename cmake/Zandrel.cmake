@@ -31,10 +31,10 @@ function(zandrel_add_core name)
 endfunction()
 
 # A GoogleTest binary, registered as one CTest test (under Wine a process start is costly).
-#   zandrel_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [WINE_ONLY])
+#   zandrel_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [WINDOWS_ONLY])
 function(zandrel_add_test name)
-  cmake_parse_arguments(ARG "WINE_ONLY" "" "SOURCES;LIBS" ${ARGN})
-  if(ZANDREL_FUZZ OR (ARG_WINE_ONLY AND NOT WIN32))
+  cmake_parse_arguments(ARG "WINDOWS_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  if(ZANDREL_FUZZ OR (ARG_WINDOWS_ONLY AND NOT WIN32))
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
