@@ -147,8 +147,9 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
 
     if (overwriteLog == "True") {
         const std::string resultFileName(kResultFileName);
-        const std::optional<std::string> found = platform.files.FindVisibleFile(resultFileName);
-        if (found && *found == resultFileName && !platform.files.ClearLogFile(resultFileName).ok()) {
+        const Result<std::optional<std::string>> found = platform.files.FindVisibleFile(resultFileName);
+        if (found == Result<std::optional<std::string>>(resultFileName) &&
+            !platform.files.ClearLogFile(resultFileName).ok()) {
             // Lines of this run appended to the old log would read as a fresh report.
             return ExitStatus::StaleLogKept;
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -48,22 +49,43 @@ class EventSource {
 // The ten insertion strings of one message, slot 1 first; an unset slot reaches the system as null.
 using MessageArgs = std::array<std::optional<std::string>, 10>;
 
+// What the system reads for a message's inserts: one entry for each of %1 to %99, each a narrow
+// string (a null entry shows as the system shows one).
+inline constexpr std::size_t kInsertTableSize = 99;
+using InsertArguments = std::array<const char*, kInsertTableSize>;
+
+// One source's registration key, open until the object's end.
+class SourceRegistration {
+  public:
+    virtual ~SourceRegistration() = default;
+    // The EventMessageFile value as stored; nothing when the key holds none.
+    [[nodiscard]] virtual Result<std::optional<std::string>> MessageFileValue() = 0;
+};
+
+// The messages of one message file (or, where it has none or could not be loaded, the system's own
+// table), loaded once for all that is asked of it and released at the object's end.
+class MessageModule {
+  public:
+    virtual ~MessageModule() = default;
+    // The message as written, its inserts untouched.
+    [[nodiscard]] virtual Result<std::string> Template(std::uint32_t eventId) = 0;
+    // The message with its inserts read from `inserts`.
+    [[nodiscard]] virtual Result<std::string> Format(std::uint32_t eventId,
+                                                     const InsertArguments& inserts) = 0;
+};
+
 // The local registry's event source registrations and their message files.
 class MessageCatalogue {
   public:
     virtual ~MessageCatalogue() = default;
-    // The source's EventMessageFile value as stored (empty when absent), or nothing when the
-    // source's key cannot be opened.
-    virtual std::optional<std::string> MessageFileValue(const std::string& logName,
-                                                        const std::string& sourceName) = 0;
-    // The text with its environment references expanded; nothing when the expansion fails.
-    virtual std::optional<std::string> ExpandEnvironment(const std::string& text) = 0;
-    // The formatted message from `messageFile` (or, failing that, the system table), or nothing. An
-    // empty name loads no file. A message whose inserts would make the system read anything but its
-    // own insertion string (a width or precision taken from the arguments, a number, a wide string)
-    // is not formatted.
-    virtual std::optional<std::string> FormatEventMessage(const std::string& messageFile,
-                                                          std::uint32_t eventId, const MessageArgs& args) = 0;
+    // A failure when the source has no key under the log that can be opened.
+    [[nodiscard]] virtual Result<std::unique_ptr<SourceRegistration>> OpenSource(
+        const std::string& logName, const std::string& sourceName) = 0;
+    // The text with its environment references expanded.
+    [[nodiscard]] virtual Result<std::string> ExpandEnvironment(const std::string& text) = 0;
+    // The message file by its name, an empty name loading none; a file that cannot be loaded leaves
+    // the system's table alone to answer.
+    [[nodiscard]] virtual std::unique_ptr<MessageModule> LoadMessages(const std::string& messageFile) = 0;
 };
 
 class NetworkSession {
@@ -103,15 +125,16 @@ class DateText {
   public:
     virtual ~DateText() = default;
     // The user's regional form: short date and long time, the date alone at midnight.
-    virtual std::string FormatDate(const CivilTime& time) = 0;
+    [[nodiscard]] virtual Result<std::string> FormatDate(const CivilTime& time) = 0;
 };
 
 // The executable's directory as an ordinary file search sees it.
 class LogFiles {
   public:
     virtual ~LogFiles() = default;
-    // The name under which a search for `name` finds a file that is neither hidden nor system.
-    virtual std::optional<std::string> FindVisibleFile(const std::string& name) = 0;
+    // The name under which a search for `name` finds a file that is neither hidden nor system;
+    // nothing when it finds none.
+    [[nodiscard]] virtual Result<std::optional<std::string>> FindVisibleFile(const std::string& name) = 0;
     // Empties the log for the run's fresh start, safely against other runs appending at the time.
     virtual Status ClearLogFile(const std::string& name) = 0;
 };

@@ -5,13 +5,6 @@
 namespace zandrel::siftwell {
 namespace {
 
-// Offsets of the EVENTLOGRECORD fields that the pass uses.
-constexpr std::size_t kTimeGeneratedOffset = 12;
-constexpr std::size_t kEventIdOffset = 20;
-constexpr std::size_t kEventTypeOffset = 24;
-constexpr std::size_t kStringOffsetOffset = 36;
-constexpr std::size_t kDataOffsetOffset = 52;
-
 std::uint32_t ReadUint32(std::span<const unsigned char> bytes, std::size_t offset) {
     return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
            static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
@@ -24,38 +17,6 @@ std::uint16_t ReadUint16(std::span<const unsigned char> bytes, std::size_t offse
 
 std::string_view TextAt(std::span<const unsigned char> bytes, std::size_t begin, std::size_t end) {
     return {reinterpret_cast<const char*>(bytes.data()) + begin, end - begin};
-}
-
-// "%11" to "%99": what a reference to an insert that no record can fill shows.
-constexpr std::size_t kFirstUnfilledInsert = 11;
-using InsertReference = std::array<char, 4>;
-constexpr auto kUnfilledInsertTexts = [] {
-    std::array<InsertReference, kInsertTableSize + 1 - kFirstUnfilledInsert> texts{};
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        const std::size_t number = i + kFirstUnfilledInsert;
-        texts[i] = {'%', static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10), '\0'};
-    }
-    return texts;
-}();
-
-// The printf form of one insert: flags, width and precision as digits only, then s or hs.
-bool IsNarrowStringFormat(std::string_view format) {
-    std::size_t i = 0;
-    while (i < format.size() && std::string_view("-+ #0").find(format[i]) != std::string_view::npos) {
-        ++i;
-    }
-    const auto skipDigits = [&] {
-        while (i < format.size() && format[i] >= '0' && format[i] <= '9') {
-            ++i;
-        }
-    };
-    skipDigits();
-    if (i < format.size() && format[i] == '.') {
-        ++i;
-        skipDigits();
-    }
-    const std::string_view conversion = format.substr(i);
-    return conversion == "s" || conversion == "hs";
 }
 
 // Days from 1970-01-01 to a civil date and back (proleptic Gregorian calendar).
@@ -132,62 +93,41 @@ MessageArgs FillMessageArgs(std::span<const std::string_view> parts) {
     return args;
 }
 
-std::array<const char*, kInsertTableSize> InsertTable(const MessageArgs& args) {
-    std::array<const char*, kInsertTableSize> table{};
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        table[i] = args[i] ? args[i]->c_str() : nullptr;
-    }
-    for (std::size_t i = args.size(); i < table.size(); ++i) {
-        table[i] = kUnfilledInsertTexts[i - args.size()].data();
-    }
-    return table;
-}
-
-bool HasUnsafeInsert(std::string_view messageTemplate) {
-    const std::string_view text = messageTemplate;
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != '%') {
-            continue;
-        }
-        if (text[i + 1] < '1' || text[i + 1] > '9') {
-            ++i;  // an escape such as %% or %n
-            continue;
-        }
-        std::size_t next = i + 2;
-        if (next < text.size() && text[next] >= '0' && text[next] <= '9') {
-            ++next;
-        }
-        if (next >= text.size() || text[next] != '!') {
-            i = next - 1;  // a plain insert: its own string
-            continue;
-        }
-        const std::size_t close = text.find('!', next + 1);
-        if (close == std::string_view::npos ||
-            !IsNarrowStringFormat(text.substr(next + 1, close - next - 1))) {
-            return true;
-        }
-        i = close;
-    }
-    return false;
-}
-
 bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std::string& sourceName,
                    std::string& messageText, const std::string& logName) {
-    const std::optional<std::string> value = catalogue.MessageFileValue(logName, sourceName);
-    if (!value) {
+    const Result<std::unique_ptr<SourceRegistration>> registration =
+        catalogue.OpenSource(logName, sourceName);
+    if (std::holds_alternative<Failure>(registration)) {
         return false;
     }
-    // A value that cannot be expanded names no file that could be loaded: the system's own table is
-    // then the only place the message can come from.
-    std::string messageFile = catalogue.ExpandEnvironment(*value).value_or(std::string());
+    // Without a value, or with one that cannot be read or expanded, no file can be loaded: the
+    // system's own table is then the only place the message can come from.
+    std::string messageFile;
+    const Result<std::optional<std::string>> value =
+        std::get<std::unique_ptr<SourceRegistration>>(registration)->MessageFileValue();
+    if (const auto* stored = std::get_if<std::optional<std::string>>(&value); stored != nullptr && *stored) {
+        Result<std::string> expanded = catalogue.ExpandEnvironment(**stored);
+        if (std::string* text = std::get_if<std::string>(&expanded)) {
+            messageFile = std::move(*text);
+        }
+    }
     // Only the first file of a list is searched.
     if (const std::size_t semicolon = messageFile.find(';'); semicolon != std::string::npos) {
         messageFile.resize(semicolon);
     }
     const std::vector<std::string_view> parts = SplitInsertionStrings(messageText);
     const MessageArgs args = FillMessageArgs(parts);
-    if (std::optional<std::string> formatted = catalogue.FormatEventMessage(messageFile, eventId, args)) {
-        messageText = std::move(*formatted);
+    // The template is looked at before the system formats it, with the module loaded once for both.
+    const std::unique_ptr<MessageModule> module = catalogue.LoadMessages(messageFile);
+    const Result<std::string> messageTemplate = module->Template(eventId);
+    const std::string* templateText = std::get_if<std::string>(&messageTemplate);
+    if (templateText == nullptr || HasUnsafeInsert(*templateText)) {
+        return true;
+    }
+    const InsertArguments inserts = InsertTable(args);
+    if (Result<std::string> formatted = module->Format(eventId, inserts);
+        std::holds_alternative<std::string>(formatted)) {
+        messageText = std::move(std::get<std::string>(formatted));
     }
     return true;
 }
@@ -266,8 +206,13 @@ PassEnd CaptureEvents(CaptureContext& context, std::string serverName, const std
         const bool expanded =
             ExpandMessage(platform.messages, parsed->eventId, sourceName, messageText, logName);
         ReplaceLineBreaks(messageText);
-        const std::string timeText =
+        // A date the system cannot write leaves its part of the line empty.
+        Result<std::string> date =
             platform.dates.FormatDate(EventTime(parsed->timeGenerated, context.TimeZoneHours));
+        std::string timeText;
+        if (std::string* text = std::get_if<std::string>(&date)) {
+            timeText = std::move(*text);
+        }
         if (serverName.empty()) {
             serverName = kLocalHostName;
         }

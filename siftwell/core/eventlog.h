@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "siftwell/core/CaptureContext.h"
+#include "siftwell/core/MessageRules.h"
 #include "siftwell/core/Ports.h"
 
 namespace zandrel::siftwell {
@@ -25,7 +26,13 @@ struct EventRecord {
     std::string_view insertionStrings;  // each string followed by its NUL
 };
 
+// The fixed part of an EVENTLOGRECORD and the offsets of the fields the pass reads, little-endian.
 inline constexpr std::size_t kRecordFixedPartSize = 56;
+inline constexpr std::size_t kTimeGeneratedOffset = 12;
+inline constexpr std::size_t kEventIdOffset = 20;
+inline constexpr std::size_t kEventTypeOffset = 24;
+inline constexpr std::size_t kStringOffsetOffset = 36;
+inline constexpr std::size_t kDataOffsetOffset = 52;
 
 // The largest buffer that one read of the event log takes (ReadEventLogA's documented limit). A
 // longer length from the size probe is no record that could be read: it is not allocated.
@@ -47,18 +54,6 @@ std::optional<EventRecord> ParseEventRecord(std::span<const unsigned char> recor
 std::vector<std::string_view> SplitInsertionStrings(std::string_view block);
 
 MessageArgs FillMessageArgs(std::span<const std::string_view> parts);
-
-// The argument array handed to the system: slots 1 to 10 from `args` (null when unset), and every
-// reference from %11 up to %99, which no record can fill, pointing at its own text ("%11"), so that
-// no message can make the system read past the array.
-inline constexpr std::size_t kInsertTableSize = 99;
-std::array<const char*, kInsertTableSize> InsertTable(const MessageArgs& args);
-
-// True when an insert of the message, %1 to %99 followed by a printf form between "!" marks, would
-// take anything but its own entry of the argument table as a narrow string: a "*" width or precision
-// reads further entries (past the table for the last ones), a number or a wide string misreads the
-// string's pointer. A template with such an insert is not formatted; escapes (%%, %n, %!) are no inserts.
-bool HasUnsafeInsert(std::string_view messageTemplate);
 
 // False when the source's registry key cannot be opened; `messageText` (the strings block on entry)
 // is replaced by the formatted message when there is one.

@@ -520,6 +520,11 @@ TEST(CaptureRun, MessageExpansionRows) {
          {{{"System", "Disk"}, "disk.dll"}},
          "a b\rc\nd ",
          "disk.dll"},
+        {"precision taken from the arguments: not formatted",
+         {.eventId = 14, .sourceName = "Disk", .strings = {"5", "J:"}},
+         {{{"System", "Disk"}, "disk.dll"}},
+         "5\0J:\0"s,
+         "disk.dll"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -532,7 +537,8 @@ TEST(CaptureRun, MessageExpansionRows) {
                                    {{"C:\\Windows\\disk.dll", 7}, "On %1 at %2.%n"},
                                    {{"disk.dll", 0xC0FF0007}, "High %1 bits."},
                                    {{"disk.dll", 11}, "%1 %11 %3"},
-                                   {{"disk.dll", 12}, "a\r\nb\rc\nd\r\n"}};
+                                   {{"disk.dll", 12}, "a\r\nb\rc\nd\r\n"},
+                                   {{"disk.dll", 14}, "%1!.*s! on %2"}};
         fakes.messages.systemMessages = {{1001, "Stack overflow.\r\n"}};
         RecordFields record = c.record;
         record.timeGenerated = kMarch14At092653;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "siftwell/core/eventlog.h"
-
 namespace zandrel::siftwell::testing {
 namespace {
 
@@ -53,6 +51,67 @@ class FakeReader : public EventLogReader {
     FakeEventSource& source_;
 };
 
+constexpr std::int32_t kKeyNotFound = 2;
+constexpr std::int32_t kMessageNotFound = 317;
+constexpr std::int32_t kNotEnoughMemory = 8;
+
+class FakeRegistration : public SourceRegistration {
+  public:
+    explicit FakeRegistration(std::string value) : value_(std::move(value)) {}
+    Result<std::optional<std::string>> MessageFileValue() override {
+        return std::optional<std::string>(value_);
+    }
+
+  private:
+    std::string value_;
+};
+
+class FakeMessages : public MessageModule {
+  public:
+    FakeMessages(FakeCatalogue& catalogue, std::string file)
+        : catalogue_(catalogue), file_(std::move(file)) {}
+
+    Result<std::string> Template(std::uint32_t eventId) override {
+        catalogue_.formattedIds.push_back(eventId);
+        const std::string* pattern = Find(eventId);
+        if (pattern == nullptr) {
+            return Failure{kMessageNotFound, {}};
+        }
+        return *pattern;
+    }
+
+    Result<std::string> Format(std::uint32_t eventId, const InsertArguments& inserts) override {
+        MessageArgs args;
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (inserts[i] != nullptr) {
+                args[i] = inserts[i];
+            }
+        }
+        catalogue_.formattedArgs.push_back(args);
+        const std::string* pattern = Find(eventId);
+        if (pattern == nullptr) {
+            return Failure{kMessageNotFound, {}};
+        }
+        return FormatInserts(*pattern, inserts);
+    }
+
+  private:
+    const std::string* Find(std::uint32_t eventId) const {
+        if (const auto found = catalogue_.messages.find({file_, eventId});
+            found != catalogue_.messages.end()) {
+            return &found->second;
+        }
+        if (const auto system = catalogue_.systemMessages.find(eventId);
+            system != catalogue_.systemMessages.end()) {
+            return &system->second;
+        }
+        return nullptr;
+    }
+
+    FakeCatalogue& catalogue_;
+    std::string file_;
+};
+
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
@@ -69,8 +128,7 @@ Result<std::unique_ptr<EventLogReader>> FakeEventSource::Open(const std::string&
     return std::make_unique<FakeReader>(*this);
 }
 
-std::string FormatInserts(std::string_view pattern, const MessageArgs& args) {
-    const auto table = InsertTable(args);
+std::string FormatInserts(std::string_view pattern, const InsertArguments& table) {
     std::string text;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] != '%' || i + 1 == pattern.size()) {
@@ -100,18 +158,18 @@ std::string FormatInserts(std::string_view pattern, const MessageArgs& args) {
     return text;
 }
 
-std::optional<std::string> FakeCatalogue::MessageFileValue(const std::string& logName,
-                                                           const std::string& sourceName) {
+Result<std::unique_ptr<SourceRegistration>> FakeCatalogue::OpenSource(const std::string& logName,
+                                                                      const std::string& sourceName) {
     const auto found = registrations.find({logName, sourceName});
     if (found == registrations.end()) {
-        return std::nullopt;
+        return Failure{kKeyNotFound, {}};
     }
-    return found->second;
+    return std::make_unique<FakeRegistration>(found->second);
 }
 
-std::optional<std::string> FakeCatalogue::ExpandEnvironment(const std::string& text) {
+Result<std::string> FakeCatalogue::ExpandEnvironment(const std::string& text) {
     if (unexpandable.contains(text)) {
-        return std::nullopt;
+        return Failure{kNotEnoughMemory, {}};
     }
     std::string expanded = text;
     for (const auto& [name, value] : environment) {
@@ -123,21 +181,9 @@ std::optional<std::string> FakeCatalogue::ExpandEnvironment(const std::string& t
     return expanded;
 }
 
-std::optional<std::string> FakeCatalogue::FormatEventMessage(const std::string& messageFile,
-                                                             std::uint32_t eventId, const MessageArgs& args) {
+std::unique_ptr<MessageModule> FakeCatalogue::LoadMessages(const std::string& messageFile) {
     formattedFiles.push_back(messageFile);
-    formattedIds.push_back(eventId);
-    formattedArgs.push_back(args);
-    const std::string* pattern = nullptr;
-    if (const auto found = messages.find({messageFile, eventId}); found != messages.end()) {
-        pattern = &found->second;
-    } else if (const auto system = systemMessages.find(eventId); system != systemMessages.end()) {
-        pattern = &system->second;
-    }
-    if (pattern == nullptr || HasUnsafeInsert(*pattern)) {
-        return std::nullopt;
-    }
-    return FormatInserts(*pattern, args);
+    return std::make_unique<FakeMessages>(*this, messageFile);
 }
 
 Status FakeNetwork::AddConnection(const std::string& remoteName, const std::string& userName,
@@ -177,7 +223,7 @@ std::string FakeSystemErrors::SystemErrorText(std::int32_t error) {
     return found == texts.end() ? std::string() : found->second;
 }
 
-std::string UsDateText::FormatDate(const CivilTime& time) {
+Result<std::string> UsDateText::FormatDate(const CivilTime& time) {
     std::string text =
         std::to_string(time.month) + "/" + std::to_string(time.day) + "/" + std::to_string(time.year);
     if (time.hour == 0 && time.minute == 0 && time.second == 0) {
@@ -196,10 +242,10 @@ std::string UsDateText::FormatDate(const CivilTime& time) {
            (time.hour < 12 ? " AM" : " PM");
 }
 
-std::optional<std::string> FakeLogFiles::FindVisibleFile(const std::string& name) {
+Result<std::optional<std::string>> FakeLogFiles::FindVisibleFile(const std::string& name) {
     for (const File& file : files) {
         if (!file.hidden && Lower(file.name) == Lower(name)) {
-            return file.name;
+            return std::optional<std::string>(file.name);
         }
     }
     return std::nullopt;

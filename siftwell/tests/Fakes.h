@@ -37,7 +37,7 @@ class FakeEventSource : public EventSource {
 
 // Formats like the system does for the inserts a message refers to: %1 to %99 read the argument
 // table (a null entry shows "(null)"), %% is a percent sign, %r a CR, %n a CR LF.
-std::string FormatInserts(std::string_view pattern, const MessageArgs& args);
+std::string FormatInserts(std::string_view pattern, const InsertArguments& inserts);
 
 class FakeCatalogue : public MessageCatalogue {
   public:
@@ -47,15 +47,14 @@ class FakeCatalogue : public MessageCatalogue {
     std::map<std::uint32_t, std::string> systemMessages;                       // id -> pattern
     std::set<std::string> unexpandable;  // values whose environment expansion fails
 
-    std::vector<std::string> formattedFiles;
-    std::vector<std::uint32_t> formattedIds;
-    std::vector<MessageArgs> formattedArgs;
+    std::vector<std::string> formattedFiles;  // each file loaded
+    std::vector<std::uint32_t> formattedIds;  // each message whose template was asked for
+    std::vector<MessageArgs> formattedArgs;   // slots 1 to 10 of each table formatted with
 
-    std::optional<std::string> MessageFileValue(const std::string& logName,
-                                                const std::string& sourceName) override;
-    std::optional<std::string> ExpandEnvironment(const std::string& text) override;
-    std::optional<std::string> FormatEventMessage(const std::string& messageFile, std::uint32_t eventId,
-                                                  const MessageArgs& args) override;
+    Result<std::unique_ptr<SourceRegistration>> OpenSource(const std::string& logName,
+                                                           const std::string& sourceName) override;
+    Result<std::string> ExpandEnvironment(const std::string& text) override;
+    std::unique_ptr<MessageModule> LoadMessages(const std::string& messageFile) override;
 };
 
 class FakeNetwork : public NetworkSession {
@@ -91,7 +90,7 @@ class FakeSystemErrors : public SystemErrors {
 // The United States form: 3/14/2006 9:26:53 AM, and the date alone at midnight.
 class UsDateText : public DateText {
   public:
-    std::string FormatDate(const CivilTime& time) override;
+    Result<std::string> FormatDate(const CivilTime& time) override;
 };
 
 class FakeLogFiles : public LogFiles {
@@ -104,7 +103,7 @@ class FakeLogFiles : public LogFiles {
     std::optional<std::int32_t> clearError;
     std::vector<std::string> cleared;
 
-    std::optional<std::string> FindVisibleFile(const std::string& name) override;
+    Result<std::optional<std::string>> FindVisibleFile(const std::string& name) override;
     Status ClearLogFile(const std::string& name) override;
 };
 

@@ -128,7 +128,7 @@ TEST(InsertTable, InsertsAboveTenShowTheirOwnReference) {
     EXPECT_EQ(table[1], nullptr);
     EXPECT_STREQ(table[10], "%11");
     EXPECT_STREQ(table[98], "%99");
-    EXPECT_EQ(FormatInserts("%1 %2 %10 %11 %42 %99", args), "first (null) (null) %11 %42 %99");
+    EXPECT_EQ(FormatInserts("%1 %2 %10 %11 %42 %99", table), "first (null) (null) %11 %42 %99");
 }
 
 TEST(HasUnsafeInsert, OnlyInsertsThatReadTheirOwnStringArePlain) {
@@ -191,7 +191,9 @@ TEST(TimeText, ZoneShiftsMidnightAndDatesAfter2038) {
     };
     UsDateText dates;
     for (const Case& c : cases) {
-        EXPECT_EQ(dates.FormatDate(EventTime(c.timeGenerated, c.hours)) + ZoneText(c.hours), c.expected);
+        EXPECT_EQ(
+            std::get<std::string>(dates.FormatDate(EventTime(c.timeGenerated, c.hours))) + ZoneText(c.hours),
+            c.expected);
     }
 }
 

@@ -31,11 +31,10 @@ class Win32MessageCatalogue : public MessageCatalogue {
   public:
     explicit Win32MessageCatalogue(ExpandEnvironmentCall expand = &ExpandEnvironmentStringsA)
         : expand_(expand) {}
-    std::optional<std::string> MessageFileValue(const std::string& logName,
-                                                const std::string& sourceName) override;
-    std::optional<std::string> ExpandEnvironment(const std::string& text) override;
-    std::optional<std::string> FormatEventMessage(const std::string& messageFile, std::uint32_t eventId,
-                                                  const MessageArgs& args) override;
+    Result<std::unique_ptr<SourceRegistration>> OpenSource(const std::string& logName,
+                                                           const std::string& sourceName) override;
+    Result<std::string> ExpandEnvironment(const std::string& text) override;
+    std::unique_ptr<MessageModule> LoadMessages(const std::string& messageFile) override;
 
   private:
     ExpandEnvironmentCall expand_;
@@ -59,14 +58,14 @@ class Win32SystemErrors : public SystemErrors {
 // VarBstrFromDate under the user's regional settings.
 class Win32DateText : public DateText {
   public:
-    std::string FormatDate(const CivilTime& time) override;
+    Result<std::string> FormatDate(const CivilTime& time) override;
 };
 
 // FindFirstFileA, and the result files' fresh start, in one directory.
 class Win32LogFiles : public LogFiles {
   public:
     explicit Win32LogFiles(std::string directory) : directory_(std::move(directory)) {}
-    std::optional<std::string> FindVisibleFile(const std::string& name) override;
+    Result<std::optional<std::string>> FindVisibleFile(const std::string& name) override;
     Status ClearLogFile(const std::string& name) override;
 
   private:

@@ -7,7 +7,7 @@
 
 namespace zandrel::siftwell {
 
-std::string Win32DateText::FormatDate(const CivilTime& time) {
+Result<std::string> Win32DateText::FormatDate(const CivilTime& time) {
     SYSTEMTIME systemTime{};
     systemTime.wYear = static_cast<WORD>(time.year);
     systemTime.wMonth = static_cast<WORD>(time.month);
@@ -16,12 +16,13 @@ std::string Win32DateText::FormatDate(const CivilTime& time) {
     systemTime.wMinute = static_cast<WORD>(time.minute);
     systemTime.wSecond = static_cast<WORD>(time.second);
     DATE date = 0;
+    // The conversion sets no last error: a date it cannot represent is an invalid argument.
     if (!SystemTimeToVariantTime(&systemTime, &date)) {
-        return std::string();
+        return Failure{static_cast<std::int32_t>(E_INVALIDARG), {}};
     }
     UniqueBstr text;
-    if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Put()))) {
-        return std::string();
+    if (const HRESULT result = VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Put()); FAILED(result)) {
+        return Failure{static_cast<std::int32_t>(result), {}};
     }
     return WideToAnsi(std::wstring_view(text.Get(), SysStringLen(text.Get())));
 }

@@ -1,12 +1,25 @@
 #include <windows.h>
 
+#include <cstddef>
 #include <new>
 
 #include "siftwell/win32/Adapters.h"
 #include "UniqueHandle.h"
+#include "siftwell/core/eventlog.h"
 
 namespace zandrel::siftwell {
 namespace {
+
+// The pass reads the records it is handed by the layout the system gives them.
+static_assert(sizeof(EVENTLOGRECORD) == kRecordFixedPartSize);
+static_assert(offsetof(EVENTLOGRECORD, TimeGenerated) == kTimeGeneratedOffset);
+static_assert(offsetof(EVENTLOGRECORD, EventID) == kEventIdOffset);
+static_assert(offsetof(EVENTLOGRECORD, EventType) == kEventTypeOffset);
+static_assert(offsetof(EVENTLOGRECORD, StringOffset) == kStringOffsetOffset);
+static_assert(offsetof(EVENTLOGRECORD, DataOffset) == kDataOffsetOffset);
+static_assert(sizeof(EVENTLOGRECORD::TimeGenerated) == 4 && sizeof(EVENTLOGRECORD::EventID) == 4 &&
+              sizeof(EVENTLOGRECORD::EventType) == 2 && sizeof(EVENTLOGRECORD::StringOffset) == 4 &&
+              sizeof(EVENTLOGRECORD::DataOffset) == 4);
 
 using UniqueEventLog = UniqueHandle<NullHandleTraits<HANDLE, &CloseEventLog>>;
 constexpr DWORD kReadFlags = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;

@@ -13,17 +13,24 @@ constexpr DWORD kUnseenAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTE
 
 }  // namespace
 
-std::optional<std::string> Win32LogFiles::FindVisibleFile(const std::string& name) {
+Result<std::optional<std::string>> Win32LogFiles::FindVisibleFile(const std::string& name) {
     WIN32_FIND_DATAA found{};
     const UniqueFindHandle search(FindFirstFileA(JoinPath(directory_, name).c_str(), &found));
     if (!search) {
-        return std::nullopt;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return std::nullopt;
+        }
+        return Failure{static_cast<std::int32_t>(error), {}};
     }
     do {
         if ((found.dwFileAttributes & kUnseenAttributes) == 0) {
-            return std::string(found.cFileName);
+            return std::optional<std::string>(found.cFileName);
         }
     } while (FindNextFileA(search.get(), &found));
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
+        return Failure{static_cast<std::int32_t>(error), {}};
+    }
     return std::nullopt;
 }
 

@@ -7,7 +7,6 @@
 #include "siftwell/win32/Adapters.h"
 #include "siftwell/win32/SystemDirectory.h"
 #include "UniqueHandle.h"
-#include "siftwell/core/eventlog.h"
 
 namespace zandrel::siftwell {
 namespace {
@@ -21,16 +20,8 @@ constexpr int kExpandAttempts = 4;
 
 using UniqueLocalMemory = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
 
-// The message as it stands in the table, inserts untouched; nothing when there is no such message.
-std::optional<std::string> MessageTemplate(HMODULE module, std::uint32_t eventId) {
-    UniqueLocalMemory text;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                        module, eventId, 0, reinterpret_cast<LPSTR>(text.put()), 0, nullptr);
-    if (length == 0 || !text) {
-        return std::nullopt;
-    }
-    return std::string(static_cast<const char*>(text.get()), length);
+Failure LastError() {
+    return Failure{static_cast<std::int32_t>(GetLastError()), {}};
 }
 
 // A message file as it is loaded: a name with a drive ("X:") or a share (two backslashes) as it
@@ -51,34 +42,94 @@ std::string MessageModulePath(const std::string& messageFile) {
     return SystemDirectoryPath(std::string_view(messageFile).substr(nameStart));
 }
 
+class Win32SourceRegistration : public SourceRegistration {
+  public:
+    explicit Win32SourceRegistration(HKEY key) : key_(key) {}
+
+    Result<std::optional<std::string>> MessageFileValue() override {
+        // A four-byte area with a size of 0 asks only for the value's length.
+        BYTE sizeProbe[4];
+        DWORD size = 0;
+        const LSTATUS probed =
+            RegQueryValueExA(key_.get(), "EventMessageFile", nullptr, nullptr, sizeProbe, &size);
+        if (probed == ERROR_FILE_NOT_FOUND) {
+            return std::nullopt;
+        }
+        if (probed != ERROR_SUCCESS && probed != ERROR_MORE_DATA) {
+            return Failure{static_cast<std::int32_t>(probed), {}};
+        }
+        if (size == 0) {
+            return std::optional<std::string>(std::string());
+        }
+        std::vector<char> data(size);
+        DWORD read = size;
+        if (const LSTATUS result = RegQueryValueExA(key_.get(), "EventMessageFile", nullptr, nullptr,
+                                                    reinterpret_cast<BYTE*>(data.data()), &read);
+            result != ERROR_SUCCESS) {
+            // The value changed in between: its bytes are not defined.
+            return Failure{static_cast<std::int32_t>(result), {}};
+        }
+        // The stored text need not end with its NUL.
+        return std::optional<std::string>(
+            std::string(data.data(), strnlen(data.data(), read < size ? read : size)));
+    }
+
+  private:
+    UniqueRegKey key_;
+};
+
+class Win32MessageModule : public MessageModule {
+  public:
+    explicit Win32MessageModule(HMODULE module) : module_(module) {}
+
+    // FORMAT_MESSAGE_IGNORE_INSERTS: the text as it stands in the table.
+    Result<std::string> Template(std::uint32_t eventId) override {
+        UniqueLocalMemory text;
+        const DWORD length =
+            FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                           module_.get(), eventId, 0, reinterpret_cast<LPSTR>(text.put()), 0, nullptr);
+        if (length == 0 || !text) {
+            return LastError();
+        }
+        return std::string(static_cast<const char*>(text.get()), length);
+    }
+
+    Result<std::string> Format(std::uint32_t eventId, const InsertArguments& inserts) override {
+        DWORD_PTR arguments[kInsertTableSize];
+        for (std::size_t i = 0; i < kInsertTableSize; ++i) {
+            arguments[i] = reinterpret_cast<DWORD_PTR>(inserts[i]);
+        }
+        char buffer[kMessageBufferSize];
+        const DWORD length = FormatMessageA(kFormatFlags, module_.get(), eventId, 0, buffer,
+                                            kMessageBufferSize, reinterpret_cast<va_list*>(arguments));
+        if (length == 0) {
+            return LastError();
+        }
+        if (length > kMessageBufferSize) {
+            return Failure{ERROR_INSUFFICIENT_BUFFER, {}};
+        }
+        return std::string(buffer, length);
+    }
+
+  private:
+    UniqueModule module_;
+};
+
 }  // namespace
 
-std::optional<std::string> Win32MessageCatalogue::MessageFileValue(const std::string& logName,
-                                                                   const std::string& sourceName) {
+Result<std::unique_ptr<SourceRegistration>> Win32MessageCatalogue::OpenSource(const std::string& logName,
+                                                                              const std::string& sourceName) {
     const std::string keyPath = kEventLogKey + logName + "\\" + sourceName;
-    UniqueRegKey key;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), key.put()) != ERROR_SUCCESS) {
-        return std::nullopt;
+    HKEY key = nullptr;
+    if (const LSTATUS result = RegOpenKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), &key);
+        result != ERROR_SUCCESS) {
+        return Failure{static_cast<std::int32_t>(result), {}};
     }
-    // A four-byte area with a size of 0 asks only for the value's length.
-    BYTE sizeProbe[4];
-    DWORD size = 0;
-    RegQueryValueExA(key.get(), "EventMessageFile", nullptr, nullptr, sizeProbe, &size);
-    if (size == 0) {
-        return std::string();
-    }
-    std::vector<char> data(size);
-    DWORD read = size;
-    if (RegQueryValueExA(key.get(), "EventMessageFile", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(data.data()), &read) != ERROR_SUCCESS) {
-        // The value changed in between: its bytes are not defined.
-        return std::string();
-    }
-    // The stored text need not end with its NUL.
-    return std::string(data.data(), strnlen(data.data(), read < size ? read : size));
+    return std::make_unique<Win32SourceRegistration>(key);
 }
 
-std::optional<std::string> Win32MessageCatalogue::ExpandEnvironment(const std::string& text) {
+Result<std::string> Win32MessageCatalogue::ExpandEnvironment(const std::string& text) {
     // The ANSI form needs room for one character more than the count it reports, and its count need
     // not be one of bytes: Wine answers the wide characters', too few for a double-byte folder, and
     // cuts the text without its NUL. The buffer grows until the call reports a count that fits and
@@ -95,35 +146,18 @@ std::optional<std::string> Win32MessageCatalogue::ExpandEnvironment(const std::s
         }
         size = std::max(count + 1, 2 * size);
     }
-    return std::nullopt;
+    if (count == 0) {
+        return LastError();
+    }
+    return Failure{ERROR_INSUFFICIENT_BUFFER, {}};
 }
 
-std::optional<std::string> Win32MessageCatalogue::FormatEventMessage(const std::string& messageFile,
-                                                                     std::uint32_t eventId,
-                                                                     const MessageArgs& args) {
+std::unique_ptr<MessageModule> Win32MessageCatalogue::LoadMessages(const std::string& messageFile) {
     // A file that cannot be loaded leaves a null module: the system then searches this executable
     // and its own table.
     const std::string modulePath = messageFile.empty() ? std::string() : MessageModulePath(messageFile);
-    const UniqueModule module(
+    return std::make_unique<Win32MessageModule>(
         modulePath.empty() ? nullptr : LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    // Inserts that take their width or precision from the arguments read entries beyond their own,
-    // past the table for the last ones: such a message is looked at before it is formatted.
-    const std::optional<std::string> messageTemplate = MessageTemplate(module.get(), eventId);
-    if (!messageTemplate || HasUnsafeInsert(*messageTemplate)) {
-        return std::nullopt;
-    }
-    const auto table = InsertTable(args);
-    DWORD_PTR arguments[kInsertTableSize];
-    for (std::size_t i = 0; i < kInsertTableSize; ++i) {
-        arguments[i] = reinterpret_cast<DWORD_PTR>(table[i]);
-    }
-    char buffer[kMessageBufferSize];
-    const DWORD length = FormatMessageA(kFormatFlags, module.get(), eventId, 0, buffer, kMessageBufferSize,
-                                        reinterpret_cast<va_list*>(arguments));
-    if (length == 0 || length > kMessageBufferSize) {
-        return std::nullopt;
-    }
-    return std::string(buffer, length);
 }
 
 }  // namespace zandrel::siftwell

@@ -35,7 +35,9 @@ Status Win32NetworkSession::AddConnection(const std::string& remoteName, const s
 }
 
 void Win32NetworkSession::CancelConnection(const std::string& remoteName) {
-    WNetCancelConnection2A(remoteName.c_str(), 0, FALSE);
+    // Nothing is left to report once the pass has written its lines: a connection that will not go
+    // away ends with the process, so the result is not examined.
+    static_cast<void>(WNetCancelConnection2A(remoteName.c_str(), 0, FALSE));
 }
 
 Result<std::string> Win32NetworkSession::NetworkMessage(std::int32_t error, bool fromNetworkMessages) {

@@ -12,6 +12,7 @@
 
 #include "AnsiText.h"
 #include "ProgramRun.h"
+#include "siftwell/core/MessageRules.h"
 #include "siftwell/win32/Adapters.h"
 
 namespace zandrel::testing {
@@ -109,14 +110,14 @@ TEST_F(DoubleByteLocale, AMessageFileInADoubleByteFolderIsFound) {
     ASSERT_TRUE(SetEnvironmentVariableW(L"ZandrelMessageFolder", folder.c_str()));
 
     siftwell::Win32MessageCatalogue catalogue;
-    const std::optional<std::string> expanded =
+    const Result<std::string> expanded =
         catalogue.ExpandEnvironment("%ZandrelMessageFolder%\\SiftwellTestMessages.dll");
-    EXPECT_EQ(expanded, WideToAnsi(dll.wstring()));
+    ASSERT_EQ(expanded, Result<std::string>(WideToAnsi(dll.wstring())));
     siftwell::MessageArgs args;
     args[0] = "C:";
     args[1] = "9";
-    EXPECT_EQ(catalogue.FormatEventMessage(expanded.value_or(""), 7, args),
-              "The disk C: has a bad block at 9.\r\n");
+    EXPECT_EQ(catalogue.LoadMessages(std::get<std::string>(expanded))->Format(7, siftwell::InsertTable(args)),
+              Result<std::string>("The disk C: has a bad block at 9.\r\n"));
 }
 
 class TurkishLocale : public ::testing::Test {
