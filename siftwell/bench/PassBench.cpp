@@ -52,9 +52,15 @@ std::string MessageFilePath() {
     return zandrel::testing::BuildPathToWindows(SIFTWELL_BENCH_MESSAGES_DLL);
 }
 
+const std::string kBenchLogKey = std::string("SYSTEM\\CurrentControlSet\\Services\\EventLog\\") + kLogName;
+
+// The bench's own log key, removed again when the bench ends, however it ends.
+struct BenchLogKeyRemover {
+    ~BenchLogKeyRemover() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBenchLogKey.c_str()); }
+};
+
 bool RegisterSource() {
-    const std::string path =
-        std::string("SYSTEM\\CurrentControlSet\\Services\\EventLog\\") + kLogName + "\\Disk";
+    const std::string path = kBenchLogKey + "\\Disk";
     const std::string file = MessageFilePath();
     UniqueRegKey key;
     return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
@@ -121,6 +127,7 @@ int main(int argc, char** argv) {
     ResultFileAt log(directory, kResultFileName);
 #ifdef _WIN32
     const char* where = "Windows (Wine): real registry, message file, date and error texts";
+    const BenchLogKeyRemover removeKeyAtEnd;
     if (!RegisterSource()) {
         std::fprintf(stderr, "cannot register the bench source\n");
         return 1;
