@@ -27,7 +27,7 @@ std::string BuildPathToWindows(std::string_view buildPath) {
 }
 
 ProgramRun RunProgram(const ScratchDir& dir, const std::string& executable, std::string_view resultFileName,
-                      unsigned long timeoutMs) {
+                      unsigned long timeoutMs, const std::string& startFolder) {
     const size_t slash = executable.find_last_of("\\/");
     const std::string name = slash == std::string::npos ? executable : executable.substr(slash + 1);
     const std::string installed = dir.PathOf(name);
@@ -38,10 +38,12 @@ ProgramRun RunProgram(const ScratchDir& dir, const std::string& executable, std:
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::string commandLine = "\"" + installed + "\"";
-    if (!CreateProcessA(installed.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.Path().c_str(), &startup, &info)) {
-        throw std::runtime_error("cannot start " + installed + ": error " + std::to_string(GetLastError()));
+    const std::string folder = startFolder.empty() ? dir.Path() : startFolder;
+    const std::string started = folder + "\\" + name;
+    std::string commandLine = "\"" + started + "\"";
+    if (!CreateProcessA(started.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info)) {
+        throw std::runtime_error("cannot start " + started + ": error " + std::to_string(GetLastError()));
     }
     const UniqueKernelHandle process(info.hProcess);
     const UniqueKernelHandle thread(info.hThread);
