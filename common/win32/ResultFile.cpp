@@ -122,7 +122,7 @@ UniqueFile OpenAppendHandle(const std::string& path, DWORD disposition, SECURITY
 }
 
 UniqueFile OpenForAppend(const std::string& path, ULONGLONG deadline) {
-    // How often in a row the name was there for the create but absent for the open.
+    // How often the name was taken for the create yet absent for the open.
     int nowhere = 0;
     for (;;) {
         UniqueFile file = OpenAppendHandle(path, OPEN_EXISTING, nullptr);
