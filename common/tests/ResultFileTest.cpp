@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
-#include <system_error>
+#include <string>
+#include <vector>
 
 #include "ResultFile.h"
 #include "Scratch.h"
@@ -62,10 +64,10 @@ TEST(AppendResultLine, StartsOnALineOfItsOwn) {
 
 // A result file that is another name of someone else's file: the line and the fresh start fail, and
 // that file keeps every byte.
-void ExpectNotWrittenThrough(const testing::ScratchDir& dir) {
+void ExpectNotWrittenThrough(const testing::ScratchDir& dir, std::string_view target = "other.txt") {
     EXPECT_FALSE(AppendResultLine(dir.PathOf("event.log"), "lost").ok());
     EXPECT_FALSE(ClearResultFile(dir.PathOf("event.log")).ok());
-    EXPECT_EQ(dir.Read("other.txt"), "someone else's\r\n");
+    EXPECT_EQ(dir.Read(target), "someone else's\r\n");
 }
 
 TEST(ResultFileLinks, AHardLinkIsNotWrittenThrough) {
@@ -75,16 +77,52 @@ TEST(ResultFileLinks, AHardLinkIsNotWrittenThrough) {
     ExpectNotWrittenThrough(dir);
 }
 
+// Under Wine a Unix link, which shows as the file it leads to, not as a reparse point.
 TEST(ResultFileLinks, ASymbolicLinkIsNotWrittenThrough) {
-    testing::ScratchDir dir;
-    dir.Write("other.txt", "someone else's\r\n");
-    std::error_code error;
-    std::filesystem::create_symlink(dir.PathOf("other.txt"), dir.PathOf("event.log"), error);
-    if (error || !std::filesystem::is_symlink(dir.PathOf("event.log"), error)) {
-        // Wine 8's CreateSymbolicLink reports success and makes nothing; Windows wants a privilege.
-        GTEST_SKIP() << "this platform made no symbolic link";
+    const std::string elsewhere = JoinPath("elsewhere", "event.log");
+    for (const std::string& target : {std::string("other.txt"), elsewhere}) {
+        SCOPED_TRACE(target);
+        testing::ScratchDir dir;
+        std::filesystem::create_directory(dir.PathOf("elsewhere"));
+        dir.Write(target, "someone else's\r\n");
+        if (!dir.Link("event.log", dir.PathOf(target))) {
+            GTEST_SKIP() << "this process may make no symbolic links";
+        }
+        ExpectNotWrittenThrough(dir, target);
     }
-    ExpectNotWrittenThrough(dir);
+    // One that leads nowhere: its target is not created through it either.
+    testing::ScratchDir dir;
+    dir.Write("nowhere.txt", "");
+    ASSERT_TRUE(dir.Link("event.log", dir.PathOf("nowhere.txt")));
+    std::filesystem::remove(dir.PathOf("nowhere.txt"));
+    EXPECT_FALSE(AppendResultLine(dir.PathOf("event.log"), "lost").ok());
+    EXPECT_FALSE(dir.Exists("nowhere.txt"));
+}
+
+// No link of the file's own, however the path reaches it: the lines and the fresh start go through.
+TEST(ResultFileLinks, AFileReachedAnotherWayIsWritten) {
+    testing::ScratchDir dir;
+    std::filesystem::create_directory(dir.PathOf("real"));
+    if (!dir.Link("linked", dir.PathOf("real"), true)) {
+        GTEST_SKIP() << "this process may make no symbolic links";
+    }
+    const std::string path = JoinPath(dir.PathOf("real"), "event.log");
+    std::vector<std::string> paths = {JoinPath(dir.PathOf("linked"), "event.log")};
+#ifdef _WIN32
+    std::string upper = path;
+    for (char& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    paths.push_back(upper);
+    paths.push_back("\\\\?\\" + path);
+#endif
+    for (const std::string& asked : paths) {
+        SCOPED_TRACE(asked);
+        ASSERT_TRUE(AppendResultLine(asked, "earlier").ok());
+        EXPECT_TRUE(ClearResultFile(asked).ok());
+        EXPECT_TRUE(AppendResultLine(asked, "line").ok());
+        EXPECT_EQ(dir.Read(JoinPath("real", "event.log")), "line\r\n");
+    }
 }
 
 #ifdef _WIN32

@@ -14,14 +14,18 @@
 // A file the writer creates is private to SYSTEM, Administrators and the account that runs the
 // probe; a file that exists keeps its permissions. A result file that is a link (a reparse point, or
 // a file with more than one name) is never written through: it would carry the lines, or a fresh
-// start, into a file that is not the probe's own.
+// start, into a file that is not the probe's own. Not every link shows as a reparse point (Wine shows
+// a Unix symbolic link as the file it leads to), so the writer also asks where the opened file really
+// is and compares that with the folder and name that were asked for.
 #include "ResultFile.h"
 
 #include <windows.h>
 // After windows.h, which it needs.
 #include <sddl.h>
 
+#include <mutex>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "UniqueHandle.h"
@@ -118,16 +122,28 @@ UniqueFile OpenAppendHandle(const std::string& path, DWORD disposition, SECURITY
 }
 
 UniqueFile OpenForAppend(const std::string& path, ULONGLONG deadline) {
+    // How often the name was taken for the create yet absent for the open.
+    int nowhere = 0;
     for (;;) {
         UniqueFile file = OpenAppendHandle(path, OPEN_EXISTING, nullptr);
         if (!file && GetLastError() == ERROR_FILE_NOT_FOUND) {
-            // Only a file that this open creates takes the descriptor; one that another run created
-            // in the meantime keeps its own.
+            // Only a file that this open creates takes the descriptor. CREATE_NEW rather than
+            // OPEN_ALWAYS: a symbolic link that leads nowhere would have the target created through it
+            // (Wine does so with a Unix one), while this create refuses any name that is taken.
             PrivateFileSecurity security;
             if (security.attributes() == nullptr) {
                 return {};
             }
-            file = OpenAppendHandle(path, OPEN_ALWAYS, security.attributes());
+            file = OpenAppendHandle(path, CREATE_NEW, security.attributes());
+            if (!file && GetLastError() == ERROR_FILE_EXISTS) {
+                // Another run created the file in the meantime, and it keeps its own descriptor; a
+                // name that stays taken yet cannot be opened is a link to nothing.
+                if (++nowhere >= 3) {
+                    SetLastError(kLinkRefused);
+                    return {};
+                }
+                continue;
+            }
         }
         if (file) {
             return file;
@@ -139,6 +155,120 @@ UniqueFile OpenForAppend(const std::string& path, ULONGLONG deadline) {
         }
         Sleep(kPollMs);
     }
+}
+
+// Where an open file or folder really is, as the file system names it: "\\?\C:\...", or
+// "\\?\UNC\..." on a share. Nothing where the file system cannot tell.
+std::optional<std::string> FinalPathOf(HANDLE handle) {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleA(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            return std::nullopt;
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        // Too small: the size it needs, which the documentation counts with the terminating NUL and
+        // Wine without it.
+        path.resize(length + 1);
+    }
+}
+
+// A path cut into the folder that holds the file, in a form that opens it, and the file's name.
+struct PathParts {
+    std::string folder;
+    std::string_view name;
+};
+
+PathParts SplitPath(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    if (separator != std::string::npos) {
+        // With its separator: "C:\" and "\\server\share\" open as the roots they are.
+        return {path.substr(0, separator + 1), std::string_view(path).substr(separator + 1)};
+    }
+    const std::size_t colon = path.find(':');  // "C:event.log": in the current folder of that drive
+    if (colon != std::string::npos) {
+        return {path.substr(0, colon + 1) + ".", std::string_view(path).substr(colon + 1)};
+    }
+    return {".", path};
+}
+
+// The final path of a folder, without a separator at its end (a root's final path has one).
+std::optional<std::string> FolderFinalPath(const std::string& folder) {
+    // Followed through links, unlike the result file: the folder may well be reached through one (an
+    // install folder under a linked directory), and only the file's own name must not be a link.
+    const UniqueFile handle(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) {
+        return std::nullopt;
+    }
+    std::optional<std::string> path = FinalPathOf(handle.get());
+    if (path && !path->empty() && path->back() == '\\') {
+        path->pop_back();
+    }
+    return path;
+}
+
+// The folder's final path, kept for the process: the probes write every line into one folder. A
+// kept answer that no longer matches is asked for afresh before it counts.
+class FolderFinalPaths {
+  public:
+    std::optional<std::string> Get(const std::string& folder, bool afresh) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (afresh || !asked_ || folder != folder_) {
+            folder_ = folder;
+            final_ = FolderFinalPath(folder);
+            asked_ = true;
+        }
+        return final_;
+    }
+
+  private:
+    std::mutex mutex_;
+    bool asked_ = false;
+    std::string folder_;
+    std::optional<std::string> final_;  // nothing where the file system cannot tell
+};
+
+// Whether the open `file` lies elsewhere than the entry that `path` names: the name is a link that the
+// file system followed without showing a reparse point. Where the file system cannot name the file or
+// its folder, the answer is no: that says nothing of links, every link that Windows makes is a reparse
+// point (refused on its own), and a probe on such a share must not lose its lines.
+bool LeadsElsewhere(HANDLE file, const std::string& path) {
+    const std::optional<std::string> where = FinalPathOf(file);
+    const std::size_t separator = where ? where->find_last_of('\\') : std::string::npos;
+    if (separator == std::string::npos) {
+        return false;
+    }
+    const std::string_view whereFolder = std::string_view(*where).substr(0, separator);
+    const std::string_view whereName = std::string_view(*where).substr(separator + 1);
+
+    static FolderFinalPaths folders;
+    const PathParts asked = SplitPath(path);
+    std::optional<std::string> folder = folders.Get(asked.folder, false);
+    if (folder && *folder != whereFolder) {
+        folder = folders.Get(asked.folder, true);
+    }
+    if (!folder) {
+        return false;
+    }
+    // Both sides come from the same call, so a drive mapping, a short name, a "\\?\" or a linked
+    // folder on the way shows the same on both. Compared exactly: a folder may tell case apart.
+    if (*folder != whereFolder) {
+        return true;
+    }
+    if (whereName == asked.name) {
+        return false;
+    }
+    // The name asked for in other letters, a short name, or with the dots and spaces at its end that
+    // Windows drops: still no link if it finds the very entry that the file system names (a link is
+    // an entry of its own, under its own name).
+    WIN32_FIND_DATAA entry{};
+    const UniqueFindHandle found(FindFirstFileA(path.c_str(), &entry));
+    return !found || whereName != entry.cFileName;
 }
 
 // What the writer needs to know of an open result file. Two cheap queries: the classic
@@ -270,6 +400,9 @@ Status AppendResultLine(const std::string& path, std::string_view text) {
     if (!file) {
         return LastError();
     }
+    if (LeadsElsewhere(file.get(), path)) {
+        return Status::Failed(kLinkRefused);
+    }
     const WritersLock lock(file.get(), deadline);
     if (!lock) {
         return LastError();
@@ -309,7 +442,7 @@ Status ClearResultFile(const std::string& path) {
     if (!facts) {
         return LastError();
     }
-    if (facts->link) {
+    if (facts->link || LeadsElsewhere(file.get(), path)) {
         return Status::Failed(kLinkRefused);
     }
     // Windows refuses to open a read-only file for writing; Wine run by root does not. The old lines

@@ -29,12 +29,14 @@ std::string BuildPathToWindows(std::string_view buildPath) {
 }
 
 ProgramRun RunProgram(const ScratchDir& dir, const std::string& executable, std::string_view resultFileName,
-                      unsigned long timeoutMs) {
-    return RunProgramIn(dir.Folder(), executable, resultFileName, timeoutMs);
+                      unsigned long timeoutMs, const std::string& startFolder) {
+    return RunProgramIn(dir.Folder(), executable, resultFileName, timeoutMs,
+                        startFolder.empty() ? std::filesystem::path() : std::filesystem::path(startFolder));
 }
 
 ProgramRun RunProgramIn(const std::filesystem::path& folder, const std::string& executable,
-                        std::string_view resultFileName, unsigned long timeoutMs) {
+                        std::string_view resultFileName, unsigned long timeoutMs,
+                        const std::filesystem::path& startFolder) {
     const std::filesystem::path source(executable);
     const std::filesystem::path installed = folder / source.filename();
     if (!CopyFileW(source.c_str(), installed.c_str(), FALSE)) {
@@ -44,9 +46,11 @@ ProgramRun RunProgramIn(const std::filesystem::path& folder, const std::string& 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::wstring commandLine = L"\"" + installed.wstring() + L"\"";
-    if (!CreateProcessW(installed.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info)) {
+    const std::filesystem::path from = startFolder.empty() ? folder : startFolder;
+    const std::filesystem::path started = from / source.filename();
+    std::wstring commandLine = L"\"" + started.wstring() + L"\"";
+    if (!CreateProcessW(started.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        from.c_str(), &startup, &info)) {
         throw std::runtime_error("cannot start " + executable + ": error " + std::to_string(GetLastError()));
     }
     const UniqueKernelHandle process(info.hProcess);

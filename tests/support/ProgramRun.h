@@ -24,12 +24,14 @@ bool RunningUnderWine();
 // A path of the build machine (as CMake names the built executables) in the form Wine's programs use.
 std::string BuildPathToWindows(std::string_view buildPath);
 
-// Copies `executable` (a path as BuildPathToWindows gives it) into `dir` and runs it there.
+// Copies `executable` (a path as BuildPathToWindows gives it) into `dir` and runs it there; from
+// `startFolder` when given, another name of `dir` (a link to it).
 ProgramRun RunProgram(const ScratchDir& dir, const std::string& executable, std::string_view resultFileName,
-                      unsigned long timeoutMs = 60000);
+                      unsigned long timeoutMs = 60000, const std::string& startFolder = {});
 
 // The same in `folder`, whatever characters its name holds (the wide calls copy and start it).
 ProgramRun RunProgramIn(const std::filesystem::path& folder, const std::string& executable,
-                        std::string_view resultFileName, unsigned long timeoutMs = 60000);
+                        std::string_view resultFileName, unsigned long timeoutMs = 60000,
+                        const std::filesystem::path& startFolder = {});
 
 }  // namespace zandrel::testing

@@ -26,8 +26,19 @@ class ScratchDir {
     std::optional<std::string> Read(std::string_view name) const;
     bool Exists(std::string_view name) const { return std::filesystem::exists(path_ / name); }
 
+    // Makes `name` a symbolic link to `target` (a full path of a file, or of a folder when
+    // `directory`), which must exist: remove it afterwards for a link that leads nowhere. False where
+    // this process may make none (Windows without the privilege or developer mode). Wine's own call
+    // makes nothing, so under Wine it is a Unix link, and a failure there throws.
+    bool Link(std::string_view name, const std::string& target, bool directory = false);
+
   private:
+    void RemoveUnixSide() const;
+
     std::filesystem::path path_;
+    // Under Wine, removing a Unix link removes the file it leads to: such a directory is removed from
+    // the Unix side.
+    bool unixLinks_ = false;
 };
 
 }  // namespace zandrel::testing
