@@ -91,6 +91,9 @@ TEST(WbemService, AnUnknownClassEndsAtTheEnumeration) {
 }
 
 TEST(WbemService, AQueryTheServiceRefusesFailsWithItsCode) {
+    if (!zandrel::testing::RunningUnderWine()) {
+        GTEST_SKIP() << "expects Wine's failures, which come without a description";
+    }
     WbemService service;
     const auto connection = ConnectLocally(service);
     ASSERT_TRUE(connection);
