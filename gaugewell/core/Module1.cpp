@@ -248,20 +248,18 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
     if (!settings) {
         return ExitStatus::SettingsUnreadable;
     }
-    // The service takes the values' characters, so a value that the ANSI code page cannot hold still
-    // names its host; only the lines show such a character as the code page's default character.
-    const auto isAbsent = [](const IniValue& value) { return value.ansi == kNotFound; };
-    const IniValue server =
-        isAbsent(settings->server) || settings->server.text.empty() ? PlainValue(".") : settings->server;
-    const IniValue userName = isAbsent(settings->userName) ? IniValue{} : settings->userName;
     // The password stays in the one value it was read into, never copied, and is wiped as soon as
     // the last connection has been made, or on whichever way the run ends before that.
     IniValue& password = settings->password;
     const WipeOnExit wipePassword(password.text);
     const WipeOnExit wipePasswordAnsi(password.ansi);
-    if (isAbsent(password)) {
-        WipeValue(password);
+    for (IniValue* value : {&settings->server, &settings->userName, &password, &settings->disk}) {
+        EmptyIfNotFound(*value);
     }
+    // The service takes the values' characters, so a value that the ANSI code page cannot hold still
+    // names its host; only the lines show such a character as the code page's default character.
+    const IniValue server = settings->server.text.empty() ? PlainValue(".") : settings->server;
+    const IniValue& userName = settings->userName;
     const std::string& disk = settings->disk.ansi;
 
     ProbeContext context{service, locale, resultFile};
@@ -288,7 +286,7 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
     }
 
     std::string driveLine;
-    if (disk == kNotFound || disk.empty()) {
+    if (disk.empty()) {
         driveLine = NoDriveLine();
     } else {
         const std::string_view trimmed = TrimBlanks(disk);
