@@ -124,11 +124,7 @@ std::optional<double> ParseCount(const std::optional<std::string>& text) {
 }
 
 bool WriteResult(ProbeContext& context, std::string_view text) {
-    if (context.resultFile.AppendLine(text).ok()) {
-        return true;
-    }
-    context.lineLost = true;
-    return false;
+    return context.log.Append(text);
 }
 
 std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const IniValue& server,
@@ -266,7 +262,7 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
     // A measurement's own failure line that was lost still lets the run go on; a line of the run
     // itself that cannot be written ends it at once, as nothing after it could be reported either.
     const auto endedStatus = [&context] {
-        return context.lineLost ? ExitStatus::ResultUnwritable : ExitStatus::Completed;
+        return context.log.LineLost() ? ExitStatus::ResultUnwritable : ExitStatus::Completed;
     };
 
     const auto cpu = GetCpuUtilization(context, server, userName, password);
