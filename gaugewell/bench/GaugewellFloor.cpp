@@ -37,19 +37,16 @@ size_t ReadAll(WbemService& service, Query query, std::initializer_list<const ch
 
 int main() {
     WbemService service;
-    size_t bytes = ReadAll(
-        service,
-        [](ManagementConnection& c) { return c.ExecQuery("Select * From Win32_Processor", "WQL", 16); },
-        {"LoadPercentage"});
-    bytes +=
-        ReadAll(service, [](ManagementConnection& c) { return c.InstancesOf("Win32_OperatingSystem", 16); },
-                {"FreePhysicalMemory", "TotalVisibleMemorySize"});
-    bytes +=
-        ReadAll(service,
-                [](ManagementConnection& c) {
-                    return c.ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"C:\"", "WQL", 16);
-                },
-                {"FreeSpace", "Size"});
+    size_t bytes =
+        ReadAll(service, [](ManagementConnection& c) { return c.ExecQuery("Select * From Win32_Processor"); },
+                {"LoadPercentage"});
+    bytes += ReadAll(service, [](ManagementConnection& c) { return c.InstancesOf("Win32_OperatingSystem"); },
+                     {"FreePhysicalMemory", "TotalVisibleMemorySize"});
+    bytes += ReadAll(service,
+                     [](ManagementConnection& c) {
+                         return c.ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"C:\"");
+                     },
+                     {"FreeSpace", "Size"});
     // The figures were read: a run that read nothing failed.
     return bytes == 0 ? 1 : 0;
 }

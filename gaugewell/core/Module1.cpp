@@ -143,7 +143,7 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const Ini
     if (!connection) {
         return std::nullopt;
     }
-    auto queried = connection->ExecQuery("Select * From Win32_Processor", "WQL", kReturnImmediately);
+    auto queried = connection->ExecQuery("Select * From Win32_Processor");
     if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, ProcessorQueryFailedLine(server.ansi, *failure));
         return ProcessorFailureText(*failure);
@@ -177,7 +177,7 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& 
     if (!connection) {
         return std::nullopt;
     }
-    auto queried = connection->InstancesOf("Win32_OperatingSystem", kReturnImmediately);
+    auto queried = connection->InstancesOf("Win32_OperatingSystem");
     if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, MemoryQueryFailedLine(server.ansi, *failure));
         return MemoryFailureText(*failure);
@@ -213,7 +213,7 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValu
     }
     const std::string query =
         "Select * From Win32_LogicalDisk Where DeviceID = \"" + std::string(drive) + "\"";
-    auto queried = connection->ExecQuery(query, "WQL", kReturnImmediately);
+    auto queried = connection->ExecQuery(query);
     if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, DiskQueryFailedLine(drive, server.ansi, *failure));
         return DiskFailureText(*failure);

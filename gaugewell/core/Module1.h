@@ -26,9 +26,6 @@ struct ProbeContext {
     ResultLog log;
 };
 
-// The query flag that makes a query return at once and its enumeration wait for the instances.
-inline constexpr std::int32_t kReturnImmediately = 16;
-
 // Bytes as a grouped whole number with a unit picked by powers of ten and divided by powers of 1024.
 std::string FormatSize(double bytes, std::string_view thousandsSeparator);
 

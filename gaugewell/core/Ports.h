@@ -41,11 +41,10 @@ class ManagementResultSet {
 class ManagementConnection {
   public:
     virtual ~ManagementConnection() = default;
-    [[nodiscard]] virtual ServiceResult<ManagementResultSet> InstancesOf(std::string_view className,
-                                                                         std::int32_t flags) = 0;
-    [[nodiscard]] virtual ServiceResult<ManagementResultSet> ExecQuery(std::string_view query,
-                                                                       std::string_view language,
-                                                                       std::int32_t flags) = 0;
+    // The instances of a class; the instances that a query in the service's query language selects.
+    // Both return at once: the instances arrive as the set is walked.
+    [[nodiscard]] virtual ServiceResult<ManagementResultSet> InstancesOf(std::string_view className) = 0;
+    [[nodiscard]] virtual ServiceResult<ManagementResultSet> ExecQuery(std::string_view query) = 0;
 };
 
 class ManagementService {

@@ -43,14 +43,12 @@ class FakeConnection : public ManagementConnection {
     FakeConnection(FakeManagementService& service) : service_(service) {}
     ~FakeConnection() override { service_.calls.push_back("release connection"); }
 
-    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className, std::int32_t flags) override {
-        service_.calls.push_back("InstancesOf " + std::string(className) + " " + std::to_string(flags));
+    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className) override {
+        service_.calls.push_back("InstancesOf " + std::string(className));
         return Answer(std::string(className));
     }
-    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query, std::string_view language,
-                                                 std::int32_t flags) override {
-        service_.calls.push_back("ExecQuery " + std::string(query) + " " + std::string(language) + " " +
-                                 std::to_string(flags));
+    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query) override {
+        service_.calls.push_back("ExecQuery " + std::string(query));
         return Answer(std::string(query));
     }
 

@@ -23,6 +23,11 @@ Failure TakeFailure(long result) {
 
 namespace {
 
+// The probe's queries are in the service's own query language. Both kinds of call return at once
+// (wbemFlagReturnImmediately): the set's enumeration waits for the instances instead, and an
+// unknown class shows only there.
+constexpr std::string_view kQueryLanguage = "WQL";
+
 // Error information of an earlier call must not be taken for that of the next one.
 void ForgetErrorInfo() {
     SetErrorInfo(0, nullptr);
@@ -143,22 +148,22 @@ class WbemConnection : public ManagementConnection {
     WbemConnection(ComPtr<ISWbemLocator> locator, ComPtr<ISWbemServices> services)
         : locator_(std::move(locator)), services_(std::move(services)) {}
 
-    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className, std::int32_t flags) override {
+    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className) override {
         ComPtr<ISWbemObjectSet> set;
         ForgetErrorInfo();
-        const HRESULT result = services_->InstancesOf(Bstr(className).Get(), flags, nullptr, set.Put());
+        const HRESULT result =
+            services_->InstancesOf(Bstr(className).Get(), wbemFlagReturnImmediately, nullptr, set.Put());
         if (FAILED(result)) {
             return TakeFailure(result);
         }
         return std::make_unique<WbemResultSet>(std::move(set));
     }
 
-    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query, std::string_view language,
-                                                 std::int32_t flags) override {
+    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query) override {
         ComPtr<ISWbemObjectSet> set;
         ForgetErrorInfo();
-        const HRESULT result =
-            services_->ExecQuery(Bstr(query).Get(), Bstr(language).Get(), flags, nullptr, set.Put());
+        const HRESULT result = services_->ExecQuery(Bstr(query).Get(), Bstr(kQueryLanguage).Get(),
+                                                    wbemFlagReturnImmediately, nullptr, set.Put());
         if (FAILED(result)) {
             return TakeFailure(result);
         }
