@@ -68,6 +68,25 @@ std::unique_ptr<T> ObjectOf(ServiceResult<T>& result) {
     return std::move(std::get<std::unique_ptr<T>>(result));
 }
 
+template <typename T>
+T ValueOr(Result<T> result, T fallback) {
+    if (T* value = std::get_if<T>(&result)) {
+        return std::move(*value);
+    }
+    return fallback;
+}
+
+// The walk of a set ends at its end, and where the enumeration fails: the instances read so far
+// are all there is to measure.
+std::unique_ptr<ManagementInstance> NextOrEnd(ManagementResultSet& set) {
+    return ValueOr(set.Next(), std::unique_ptr<ManagementInstance>());
+}
+
+// A figure that cannot be read is as missing as one the instance does not have.
+std::optional<double> CountProperty(ManagementInstance& instance, std::string_view name) {
+    return ParseCount(ValueOr(instance.Property(name), std::optional<std::string>()));
+}
+
 std::string LoadText(const CpuUtilization& cpu) {
     if (const int* load = std::get_if<int>(&cpu)) {
         return ProcessorLoadText(*load);
@@ -150,13 +169,13 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const Ini
     }
     const auto processors = ObjectOf(queried);
     // The count is a 16-bit figure; one that does not fit is as unreadable as a missing one.
-    const std::int32_t count = processors->Count().value_or(0);
+    const std::int32_t count = ValueOr(processors->Count(), 0);
     const bool countFits = count >= std::numeric_limits<std::int16_t>::min() &&
                            count <= std::numeric_limits<std::int16_t>::max();
     double sum = 0;
-    while (const auto processor = processors->Next()) {
+    while (const auto processor = NextOrEnd(*processors)) {
         // A processor without a readable load adds nothing but still counts.
-        if (const auto load = ParseCount(processor->Property("LoadPercentage"))) {
+        if (const auto load = CountProperty(*processor, "LoadPercentage")) {
             sum += *load;
         }
     }
@@ -183,20 +202,23 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& 
         return MemoryFailureText(*failure);
     }
     const auto systems = ObjectOf(queried);
-    if (systems->Count() != 1) {
+    // An unreadable count is no count of one either.
+    if (ValueOr(systems->Count(), 0) != 1) {
         return std::nullopt;
     }
     std::optional<double> freeKilobytes;
     std::optional<double> totalKilobytes;
-    while (const auto system = systems->Next()) {
-        freeKilobytes = ParseCount(system->Property("FreePhysicalMemory"));
-        totalKilobytes = ParseCount(system->Property("TotalVisibleMemorySize"));
+    while (const auto system = NextOrEnd(*systems)) {
+        freeKilobytes = CountProperty(*system, "FreePhysicalMemory");
+        totalKilobytes = CountProperty(*system, "TotalVisibleMemorySize");
     }
     // Without the free figure any number written would be a false reading.
     if (!freeKilobytes) {
         return std::string(kFreeMemoryNotFound);
     }
-    std::string text = FormatSize(std::floor(*freeKilobytes * 1024), context.locale.ThousandsSeparator());
+    // A separator that cannot be read leaves the digits ungrouped rather than guessing one.
+    std::string text = FormatSize(std::floor(*freeKilobytes * 1024),
+                                  ValueOr(context.locale.ThousandsSeparator(), std::string()));
     if (!totalKilobytes || *totalKilobytes == 0) {
         return text;
     }
@@ -222,10 +244,10 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValu
     bool found = false;
     std::optional<double> freeBytes;
     std::optional<double> sizeBytes;
-    while (const auto disk = disks->Next()) {
+    while (const auto disk = NextOrEnd(*disks)) {
         found = true;
-        freeBytes = ParseCount(disk->Property("FreeSpace"));
-        sizeBytes = ParseCount(disk->Property("Size"));
+        freeBytes = CountProperty(*disk, "FreeSpace");
+        sizeBytes = CountProperty(*disk, "Size");
     }
     // A full drive (0 bytes free) is a reading like any other; only a drive the host lacks, or one
     // without a medium that reports no figures, is not found.
