@@ -32,6 +32,15 @@ struct IniValue {
     bool operator==(const IniValue&) const = default;
 };
 
+// The reader's kNotFound as the empty text, in both forms; any other value stays as read. The one
+// way the programs turn an absent setting into an empty one.
+inline void EmptyIfNotFound(IniValue& value) noexcept {
+    if (value.ansi == kNotFound) {
+        value.text.clear();
+        value.ansi.clear();
+    }
+}
+
 // A fixed ASCII text as a value.
 IniValue PlainValue(std::string_view ascii);
 

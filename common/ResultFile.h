@@ -38,6 +38,27 @@ class ResultFile {
     virtual Status AppendLine(std::string_view text) = 0;
 };
 
+// A probe's lines on their way to its result file: each appended as it comes, and a line that could
+// not be written remembered. What a lost line means for the rest of the run is the probe's to decide.
+class ResultLog {
+  public:
+    explicit ResultLog(ResultFile& file) : file_(file) {}
+
+    // False when the line could not be written.
+    bool Append(std::string_view text) {
+        if (file_.AppendLine(text).ok()) {
+            return true;
+        }
+        lineLost_ = true;
+        return false;
+    }
+    bool LineLost() const noexcept { return lineLost_; }
+
+  private:
+    ResultFile& file_;
+    bool lineLost_ = false;
+};
+
 // The result file `fileName` beside the executable in `directory`.
 class ResultFileAt final : public ResultFile {
   public:

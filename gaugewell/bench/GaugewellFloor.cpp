@@ -24,10 +24,18 @@ size_t ReadAll(WbemService& service, Query query, std::initializer_list<const ch
     }
     const auto set = std::move(std::get<0>(queried));
     size_t bytes = 0;
-    set->Count();
-    while (const auto instance = set->Next()) {
+    (void)set->Count();
+    while (true) {
+        auto next = set->Next();
+        auto* instance = std::get_if<std::unique_ptr<ManagementInstance>>(&next);
+        if (instance == nullptr || !*instance) {
+            break;
+        }
         for (const char* name : properties) {
-            bytes += instance->Property(name).value_or(std::string()).size();
+            auto value = (*instance)->Property(name);
+            if (const auto* text = std::get_if<std::optional<std::string>>(&value); text && *text) {
+                bytes += (*text)->size();
+            }
         }
     }
     return bytes;
@@ -37,19 +45,16 @@ size_t ReadAll(WbemService& service, Query query, std::initializer_list<const ch
 
 int main() {
     WbemService service;
-    size_t bytes = ReadAll(
-        service,
-        [](ManagementConnection& c) { return c.ExecQuery("Select * From Win32_Processor", "WQL", 16); },
-        {"LoadPercentage"});
-    bytes +=
-        ReadAll(service, [](ManagementConnection& c) { return c.InstancesOf("Win32_OperatingSystem", 16); },
-                {"FreePhysicalMemory", "TotalVisibleMemorySize"});
-    bytes +=
-        ReadAll(service,
-                [](ManagementConnection& c) {
-                    return c.ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"C:\"", "WQL", 16);
-                },
-                {"FreeSpace", "Size"});
+    size_t bytes =
+        ReadAll(service, [](ManagementConnection& c) { return c.ExecQuery("Select * From Win32_Processor"); },
+                {"LoadPercentage"});
+    bytes += ReadAll(service, [](ManagementConnection& c) { return c.InstancesOf("Win32_OperatingSystem"); },
+                     {"FreePhysicalMemory", "TotalVisibleMemorySize"});
+    bytes += ReadAll(service,
+                     [](ManagementConnection& c) {
+                         return c.ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"C:\"");
+                     },
+                     {"FreeSpace", "Size"});
     // The figures were read: a run that read nothing failed.
     return bytes == 0 ? 1 : 0;
 }

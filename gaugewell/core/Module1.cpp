@@ -68,6 +68,25 @@ std::unique_ptr<T> ObjectOf(ServiceResult<T>& result) {
     return std::move(std::get<std::unique_ptr<T>>(result));
 }
 
+template <typename T>
+T ValueOr(Result<T> result, T fallback) {
+    if (T* value = std::get_if<T>(&result)) {
+        return std::move(*value);
+    }
+    return fallback;
+}
+
+// The walk of a set ends at its end, and where the enumeration fails: the instances read so far
+// are all there is to measure.
+std::unique_ptr<ManagementInstance> NextOrEnd(ManagementResultSet& set) {
+    return ValueOr(set.Next(), std::unique_ptr<ManagementInstance>());
+}
+
+// A figure that cannot be read is as missing as one the instance does not have.
+std::optional<double> CountProperty(ManagementInstance& instance, std::string_view name) {
+    return ParseCount(ValueOr(instance.Property(name), std::optional<std::string>()));
+}
+
 std::string LoadText(const CpuUtilization& cpu) {
     if (const int* load = std::get_if<int>(&cpu)) {
         return ProcessorLoadText(*load);
@@ -124,11 +143,7 @@ std::optional<double> ParseCount(const std::optional<std::string>& text) {
 }
 
 bool WriteResult(ProbeContext& context, std::string_view text) {
-    if (context.resultFile.AppendLine(text).ok()) {
-        return true;
-    }
-    context.lineLost = true;
-    return false;
+    return context.log.Append(text);
 }
 
 std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const IniValue& server,
@@ -147,20 +162,20 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const Ini
     if (!connection) {
         return std::nullopt;
     }
-    auto queried = connection->ExecQuery("Select * From Win32_Processor", "WQL", kReturnImmediately);
+    auto queried = connection->ExecQuery("Select * From Win32_Processor");
     if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, ProcessorQueryFailedLine(server.ansi, *failure));
         return ProcessorFailureText(*failure);
     }
     const auto processors = ObjectOf(queried);
     // The count is a 16-bit figure; one that does not fit is as unreadable as a missing one.
-    const std::int32_t count = processors->Count().value_or(0);
+    const std::int32_t count = ValueOr(processors->Count(), 0);
     const bool countFits = count >= std::numeric_limits<std::int16_t>::min() &&
                            count <= std::numeric_limits<std::int16_t>::max();
     double sum = 0;
-    while (const auto processor = processors->Next()) {
+    while (const auto processor = NextOrEnd(*processors)) {
         // A processor without a readable load adds nothing but still counts.
-        if (const auto load = ParseCount(processor->Property("LoadPercentage"))) {
+        if (const auto load = CountProperty(*processor, "LoadPercentage")) {
             sum += *load;
         }
     }
@@ -181,26 +196,29 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& 
     if (!connection) {
         return std::nullopt;
     }
-    auto queried = connection->InstancesOf("Win32_OperatingSystem", kReturnImmediately);
+    auto queried = connection->InstancesOf("Win32_OperatingSystem");
     if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, MemoryQueryFailedLine(server.ansi, *failure));
         return MemoryFailureText(*failure);
     }
     const auto systems = ObjectOf(queried);
-    if (systems->Count() != 1) {
+    // An unreadable count is no count of one either.
+    if (ValueOr(systems->Count(), 0) != 1) {
         return std::nullopt;
     }
     std::optional<double> freeKilobytes;
     std::optional<double> totalKilobytes;
-    while (const auto system = systems->Next()) {
-        freeKilobytes = ParseCount(system->Property("FreePhysicalMemory"));
-        totalKilobytes = ParseCount(system->Property("TotalVisibleMemorySize"));
+    while (const auto system = NextOrEnd(*systems)) {
+        freeKilobytes = CountProperty(*system, "FreePhysicalMemory");
+        totalKilobytes = CountProperty(*system, "TotalVisibleMemorySize");
     }
     // Without the free figure any number written would be a false reading.
     if (!freeKilobytes) {
         return std::string(kFreeMemoryNotFound);
     }
-    std::string text = FormatSize(std::floor(*freeKilobytes * 1024), context.locale.ThousandsSeparator());
+    // A separator that cannot be read leaves the digits ungrouped rather than guessing one.
+    std::string text = FormatSize(std::floor(*freeKilobytes * 1024),
+                                  ValueOr(context.locale.ThousandsSeparator(), std::string()));
     if (!totalKilobytes || *totalKilobytes == 0) {
         return text;
     }
@@ -217,7 +235,7 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValu
     }
     const std::string query =
         "Select * From Win32_LogicalDisk Where DeviceID = \"" + std::string(drive) + "\"";
-    auto queried = connection->ExecQuery(query, "WQL", kReturnImmediately);
+    auto queried = connection->ExecQuery(query);
     if (const Failure* failure = FailureOf(queried)) {
         WriteResult(context, DiskQueryFailedLine(drive, server.ansi, *failure));
         return DiskFailureText(*failure);
@@ -226,10 +244,10 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValu
     bool found = false;
     std::optional<double> freeBytes;
     std::optional<double> sizeBytes;
-    while (const auto disk = disks->Next()) {
+    while (const auto disk = NextOrEnd(*disks)) {
         found = true;
-        freeBytes = ParseCount(disk->Property("FreeSpace"));
-        sizeBytes = ParseCount(disk->Property("Size"));
+        freeBytes = CountProperty(*disk, "FreeSpace");
+        sizeBytes = CountProperty(*disk, "Size");
     }
     // A full drive (0 bytes free) is a reading like any other; only a drive the host lacks, or one
     // without a medium that reports no figures, is not found.
@@ -248,27 +266,25 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
     if (!settings) {
         return ExitStatus::SettingsUnreadable;
     }
-    // The service takes the values' characters, so a value that the ANSI code page cannot hold still
-    // names its host; only the lines show such a character as the code page's default character.
-    const auto isAbsent = [](const IniValue& value) { return value.ansi == kNotFound; };
-    const IniValue server =
-        isAbsent(settings->server) || settings->server.text.empty() ? PlainValue(".") : settings->server;
-    const IniValue userName = isAbsent(settings->userName) ? IniValue{} : settings->userName;
     // The password stays in the one value it was read into, never copied, and is wiped as soon as
     // the last connection has been made, or on whichever way the run ends before that.
     IniValue& password = settings->password;
     const WipeOnExit wipePassword(password.text);
     const WipeOnExit wipePasswordAnsi(password.ansi);
-    if (isAbsent(password)) {
-        WipeValue(password);
+    for (IniValue* value : {&settings->server, &settings->userName, &password, &settings->disk}) {
+        EmptyIfNotFound(*value);
     }
+    // The service takes the values' characters, so a value that the ANSI code page cannot hold still
+    // names its host; only the lines show such a character as the code page's default character.
+    const IniValue server = settings->server.text.empty() ? PlainValue(".") : settings->server;
+    const IniValue& userName = settings->userName;
     const std::string& disk = settings->disk.ansi;
 
     ProbeContext context{service, locale, resultFile};
     // A measurement's own failure line that was lost still lets the run go on; a line of the run
     // itself that cannot be written ends it at once, as nothing after it could be reported either.
     const auto endedStatus = [&context] {
-        return context.lineLost ? ExitStatus::ResultUnwritable : ExitStatus::Completed;
+        return context.log.LineLost() ? ExitStatus::ResultUnwritable : ExitStatus::Completed;
     };
 
     const auto cpu = GetCpuUtilization(context, server, userName, password);
@@ -288,7 +304,7 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
     }
 
     std::string driveLine;
-    if (disk == kNotFound || disk.empty()) {
+    if (disk.empty()) {
         driveLine = NoDriveLine();
     } else {
         const std::string_view trimmed = TrimBlanks(disk);

@@ -15,16 +15,16 @@
 
 namespace zandrel::gaugewell {
 
-// What one run works with; the probes write through it and note a line that could not be written.
+// What one run works with; the probes write through its log, which notes a line that could not be
+// written.
 struct ProbeContext {
+    ProbeContext(ManagementService& host, UserLocale& userLocale, ResultFile& resultFile)
+        : service(host), locale(userLocale), log(resultFile) {}
+
     ManagementService& service;
     UserLocale& locale;
-    ResultFile& resultFile;
-    bool lineLost = false;
+    ResultLog log;
 };
-
-// The query flag that makes a query return at once and its enumeration wait for the instances.
-inline constexpr std::int32_t kReturnImmediately = 16;
 
 // Bytes as a grouped whole number with a unit picked by powers of ten and divided by powers of 1024.
 std::string FormatSize(double bytes, std::string_view thousandsSeparator);

@@ -24,28 +24,27 @@ using ServiceResult = Result<std::unique_ptr<T>>;
 class ManagementInstance {
   public:
     virtual ~ManagementInstance() = default;
-    // The value in text form (numbers in plain decimal digits); nothing when the property is absent,
-    // null or cannot be read.
-    virtual std::optional<std::string> Property(std::string_view name) = 0;
+    // The value in text form (numbers in plain decimal digits); nothing when the instance has no such
+    // property or its value is null; the failure when it could not be read.
+    virtual Result<std::optional<std::string>> Property(std::string_view name) = 0;
 };
 
 class ManagementResultSet {
   public:
     virtual ~ManagementResultSet() = default;
-    // Nothing when the count cannot be read.
-    virtual std::optional<std::int32_t> Count() = 0;
-    // The next instance; null at the end of the set or when the enumeration fails.
-    virtual std::unique_ptr<ManagementInstance> Next() = 0;
+    virtual Result<std::int32_t> Count() = 0;
+    // The next instance, null at the end of the set; the failure when the enumeration fails (a query
+    // for an unknown class fails only here).
+    virtual ServiceResult<ManagementInstance> Next() = 0;
 };
 
 class ManagementConnection {
   public:
     virtual ~ManagementConnection() = default;
-    [[nodiscard]] virtual ServiceResult<ManagementResultSet> InstancesOf(std::string_view className,
-                                                                         std::int32_t flags) = 0;
-    [[nodiscard]] virtual ServiceResult<ManagementResultSet> ExecQuery(std::string_view query,
-                                                                       std::string_view language,
-                                                                       std::int32_t flags) = 0;
+    // The instances of a class; the instances that a query in the service's query language selects.
+    // Both return at once: the instances arrive as the set is walked.
+    [[nodiscard]] virtual ServiceResult<ManagementResultSet> InstancesOf(std::string_view className) = 0;
+    [[nodiscard]] virtual ServiceResult<ManagementResultSet> ExecQuery(std::string_view query) = 0;
 };
 
 class ManagementService {
@@ -62,7 +61,7 @@ class ManagementService {
 class UserLocale {
   public:
     virtual ~UserLocale() = default;
-    virtual std::string ThousandsSeparator() = 0;
+    virtual Result<std::string> ThousandsSeparator() = 0;
 };
 
 }  // namespace zandrel::gaugewell

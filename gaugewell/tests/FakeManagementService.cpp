@@ -8,7 +8,7 @@ namespace {
 class FakeInstance : public ManagementInstance {
   public:
     explicit FakeInstance(const FakeProperties& properties) : properties_(properties) {}
-    std::optional<std::string> Property(std::string_view name) override {
+    Result<std::optional<std::string>> Property(std::string_view name) override {
         const auto found = properties_.find(std::string(name));
         return found == properties_.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
@@ -22,10 +22,10 @@ class FakeResultSet : public ManagementResultSet {
     FakeResultSet(const FakeAnswer& answer, std::vector<std::string>& calls)
         : answer_(answer), calls_(calls) {}
     ~FakeResultSet() override { calls_.push_back("release set"); }
-    std::optional<std::int32_t> Count() override {
+    Result<std::int32_t> Count() override {
         return answer_.count.value_or(static_cast<std::int32_t>(answer_.instances.size()));
     }
-    std::unique_ptr<ManagementInstance> Next() override {
+    ServiceResult<ManagementInstance> Next() override {
         if (next_ == answer_.instances.size()) {
             return nullptr;
         }
@@ -43,14 +43,12 @@ class FakeConnection : public ManagementConnection {
     FakeConnection(FakeManagementService& service) : service_(service) {}
     ~FakeConnection() override { service_.calls.push_back("release connection"); }
 
-    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className, std::int32_t flags) override {
-        service_.calls.push_back("InstancesOf " + std::string(className) + " " + std::to_string(flags));
+    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className) override {
+        service_.calls.push_back("InstancesOf " + std::string(className));
         return Answer(std::string(className));
     }
-    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query, std::string_view language,
-                                                 std::int32_t flags) override {
-        service_.calls.push_back("ExecQuery " + std::string(query) + " " + std::string(language) + " " +
-                                 std::to_string(flags));
+    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query) override {
+        service_.calls.push_back("ExecQuery " + std::string(query));
         return Answer(std::string(query));
     }
 

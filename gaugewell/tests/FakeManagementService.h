@@ -41,7 +41,7 @@ class FakeManagementService : public ManagementService {
 class FakeLocale : public UserLocale {
   public:
     std::string separator = ",";
-    std::string ThousandsSeparator() override { return separator; }
+    Result<std::string> ThousandsSeparator() override { return separator; }
 };
 
 }  // namespace zandrel::gaugewell::testing

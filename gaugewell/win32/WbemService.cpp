@@ -23,6 +23,11 @@ Failure TakeFailure(long result) {
 
 namespace {
 
+// The probe's queries are in the service's own query language. Both kinds of call return at once
+// (wbemFlagReturnImmediately): the set's enumeration waits for the instances instead, and an
+// unknown class shows only there.
+constexpr std::string_view kQueryLanguage = "WQL";
+
 // Error information of an earlier call must not be taken for that of the next one.
 void ForgetErrorInfo() {
     SetErrorInfo(0, nullptr);
@@ -64,27 +69,34 @@ class WbemInstance : public ManagementInstance {
   public:
     explicit WbemInstance(ComPtr<IDispatch> object) : object_(std::move(object)) {}
 
-    std::optional<std::string> Property(std::string_view name) override {
+    Result<std::optional<std::string>> Property(std::string_view name) override {
         std::wstring wideName = AnsiToWide(name);
         LPOLESTR names[] = {wideName.data()};
         DISPID id = 0;
-        if (FAILED(object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+        ForgetErrorInfo();
+        HRESULT result = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        if (result == DISP_E_UNKNOWNNAME) {
             return std::nullopt;
+        }
+        if (FAILED(result)) {
+            return TakeFailure(result);
         }
         DISPPARAMS noArguments{};
         UniqueVariant value;
         // The scripting objects answer a plain property get with E_NOTIMPL; script hosts pass both flags.
-        if (FAILED(object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                   &noArguments, value.Put(), nullptr, nullptr))) {
-            return std::nullopt;
+        result = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                 &noArguments, value.Put(), nullptr, nullptr);
+        if (FAILED(result)) {
+            return TakeFailure(result);
         }
         if (value.Get().vt == VT_EMPTY || value.Get().vt == VT_NULL) {
             return std::nullopt;
         }
         // 64-bit counts come as text already; other numbers become text the way the core reads them.
         UniqueVariant text;
-        if (FAILED(VariantChangeTypeEx(text.Put(), &value.Get(), LOCALE_INVARIANT, 0, VT_BSTR))) {
-            return std::nullopt;
+        result = VariantChangeTypeEx(text.Put(), &value.Get(), LOCALE_INVARIANT, 0, VT_BSTR);
+        if (FAILED(result)) {
+            return TakeFailure(result);
         }
         const BSTR bytes = text.Get().bstrVal;
         return bytes == nullptr ? std::string() : WideToAnsi({bytes, SysStringLen(bytes)});
@@ -98,44 +110,74 @@ class WbemResultSet : public ManagementResultSet {
   public:
     explicit WbemResultSet(ComPtr<ISWbemObjectSet> set) : set_(std::move(set)) {}
 
-    std::optional<std::int32_t> Count() override {
+    Result<std::int32_t> Count() override {
         long count = 0;
-        if (FAILED(set_->get_Count(&count))) {
-            return std::nullopt;
+        ForgetErrorInfo();
+        const HRESULT result = set_->get_Count(&count);
+        if (FAILED(result)) {
+            return TakeFailure(result);
         }
         return static_cast<std::int32_t>(count);
     }
 
-    std::unique_ptr<ManagementInstance> Next() override {
-        if (!enumerator_ && !failed_) {
-            ComPtr<IUnknown> start;
-            failed_ = FAILED(set_->get__NewEnum(start.Put())) || !start ||
-                      FAILED(start->QueryInterface(IID_IEnumVARIANT, enumerator_.PutVoid()));
+    // The end of the set, and a failure of its walk, stay what they were on every later call.
+    ServiceResult<ManagementInstance> Next() override {
+        if (failure_) {
+            return *failure_;
         }
-        if (failed_) {
+        if (ended_) {
             return nullptr;
+        }
+        ServiceResult<ManagementInstance> next = Fetch();
+        if (const Failure* failure = std::get_if<Failure>(&next)) {
+            failure_ = *failure;
+        } else if (!std::get<0>(next)) {
+            ended_ = true;
+        }
+        return next;
+    }
+
+  private:
+    ServiceResult<ManagementInstance> Fetch() {
+        ForgetErrorInfo();
+        if (!enumerator_) {
+            ComPtr<IUnknown> start;
+            HRESULT result = set_->get__NewEnum(start.Put());
+            if (SUCCEEDED(result) && !start) {
+                result = E_POINTER;
+            }
+            if (SUCCEEDED(result)) {
+                result = start->QueryInterface(IID_IEnumVARIANT, enumerator_.PutVoid());
+            }
+            if (FAILED(result)) {
+                return TakeFailure(result);
+            }
         }
         UniqueVariant item;
         ULONG fetched = 0;
-        // A failing enumeration (an unknown class shows only here) ends the set like its end does.
-        if (enumerator_->Next(1, item.Put(), &fetched) != S_OK || fetched != 1) {
-            failed_ = true;
+        HRESULT result = enumerator_->Next(1, item.Put(), &fetched);
+        if (FAILED(result)) {
+            return TakeFailure(result);
+        }
+        if (result != S_OK || fetched != 1) {
             return nullptr;
         }
+        if (item.Get().vt != VT_DISPATCH || item.Get().pdispVal == nullptr) {
+            return Failure{static_cast<std::int32_t>(DISP_E_TYPEMISMATCH), {}};
+        }
         ComPtr<IDispatch> object;
-        if (item.Get().vt != VT_DISPATCH || item.Get().pdispVal == nullptr ||
-            FAILED(item.Get().pdispVal->QueryInterface(IID_IDispatch, object.PutVoid()))) {
-            failed_ = true;
-            return nullptr;
+        result = item.Get().pdispVal->QueryInterface(IID_IDispatch, object.PutVoid());
+        if (FAILED(result)) {
+            return TakeFailure(result);
         }
         return std::make_unique<WbemInstance>(std::move(object));
     }
 
-  private:
     // Declared in this order so that the enumerator goes before the set it walks.
     ComPtr<ISWbemObjectSet> set_;
     ComPtr<IEnumVARIANT> enumerator_;
-    bool failed_ = false;
+    std::optional<Failure> failure_;
+    bool ended_ = false;
 };
 
 class WbemConnection : public ManagementConnection {
@@ -143,22 +185,22 @@ class WbemConnection : public ManagementConnection {
     WbemConnection(ComPtr<ISWbemLocator> locator, ComPtr<ISWbemServices> services)
         : locator_(std::move(locator)), services_(std::move(services)) {}
 
-    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className, std::int32_t flags) override {
+    ServiceResult<ManagementResultSet> InstancesOf(std::string_view className) override {
         ComPtr<ISWbemObjectSet> set;
         ForgetErrorInfo();
-        const HRESULT result = services_->InstancesOf(Bstr(className).Get(), flags, nullptr, set.Put());
+        const HRESULT result =
+            services_->InstancesOf(Bstr(className).Get(), wbemFlagReturnImmediately, nullptr, set.Put());
         if (FAILED(result)) {
             return TakeFailure(result);
         }
         return std::make_unique<WbemResultSet>(std::move(set));
     }
 
-    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query, std::string_view language,
-                                                 std::int32_t flags) override {
+    ServiceResult<ManagementResultSet> ExecQuery(std::string_view query) override {
         ComPtr<ISWbemObjectSet> set;
         ForgetErrorInfo();
-        const HRESULT result =
-            services_->ExecQuery(Bstr(query).Get(), Bstr(language).Get(), flags, nullptr, set.Put());
+        const HRESULT result = services_->ExecQuery(Bstr(query).Get(), Bstr(kQueryLanguage).Get(),
+                                                    wbemFlagReturnImmediately, nullptr, set.Put());
         if (FAILED(result)) {
             return TakeFailure(result);
         }
@@ -202,15 +244,14 @@ ServiceResult<ManagementConnection> WbemService::Connect(std::u16string_view ser
     return std::make_unique<WbemConnection>(std::move(locator), std::move(services));
 }
 
-std::string WindowsLocale::ThousandsSeparator() {
+Result<std::string> WindowsLocale::ThousandsSeparator() {
     char separator[8] = {};
     // In the system's ANSI code page, the one the result file is written in, not the locale's own.
-    // No answer leaves the digits ungrouped rather than guessing a separator.
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND | LOCALE_USE_CP_ACP, separator,
                        sizeof separator) == 0) {
-        return {};
+        return Failure{static_cast<std::int32_t>(GetLastError()), {}};
     }
-    return separator;
+    return std::string(separator);
 }
 
 }  // namespace zandrel::gaugewell

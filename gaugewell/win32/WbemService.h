@@ -25,7 +25,7 @@ Failure TakeFailure(long result);
 
 class WindowsLocale : public UserLocale {
   public:
-    std::string ThousandsSeparator() override;
+    Result<std::string> ThousandsSeparator() override;
 };
 
 }  // namespace zandrel::gaugewell

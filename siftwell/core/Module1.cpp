@@ -50,10 +50,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::string WithoutMarker(const IniValue& value) {
-    return value.ansi == kNotFound ? std::string() : value.ansi;
-}
-
 // Every value reaches an ANSI call or the ANSI result log. One that the code page cannot hold would
 // reach them as another text (a look-alike host name, a wrong password), so such a file is as
 // unusable as a missing one.
@@ -134,15 +130,17 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
     if (!AllExact(*settings)) {
         return ExitStatus::SettingsUnreadable;
     }
-    if (password == kNotFound) {
-        password.clear();
+    // The error level and the time zone are read as they stand: the marker is no level and no hours.
+    for (IniValue* value : {&settings->server, &settings->userName, &settings->password, &settings->logType,
+                            &settings->overwriteLog}) {
+        EmptyIfNotFound(*value);
     }
     const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(settings->timeZone.ansi);
-    const std::string serverName = WithoutMarker(settings->server);
-    const std::string userName = WithoutMarker(settings->userName);
-    const std::string logName = WithoutMarker(settings->logType);
+    const std::string& serverName = settings->server.ansi;
+    const std::string& userName = settings->userName.ansi;
+    const std::string& logName = settings->logType.ansi;
     const std::string& errorLevel = settings->errorLevel.ansi;
-    const std::string overwriteLog = WithoutMarker(settings->overwriteLog);
+    const std::string& overwriteLog = settings->overwriteLog.ansi;
     const std::int32_t typeCode = ErrorLevelTypeCode(errorLevel);
 
     if (overwriteLog == "True") {

@@ -25,57 +25,65 @@ std::unique_ptr<ManagementResultSet> SetOf(ServiceResult<ManagementResultSet> re
     return std::move(std::get<0>(result));
 }
 
+// The value of a step that must succeed; a failure is reported and gives the empty value.
+template <typename T>
+T Must(Result<T> result) {
+    if (auto* failure = std::get_if<Failure>(&result)) {
+        ADD_FAILURE() << "step failed: " << failure->number << " " << failure->description;
+        return T{};
+    }
+    return std::move(std::get<0>(result));
+}
+
 TEST(WbemService, ReadsTheOperatingSystemCountsAsText) {
     WbemService service;
     const auto connection = ConnectLocally(service);
     ASSERT_TRUE(connection);
-    const auto systems = SetOf(connection->InstancesOf("Win32_OperatingSystem", kReturnImmediately));
+    const auto systems = SetOf(connection->InstancesOf("Win32_OperatingSystem"));
     ASSERT_TRUE(systems);
-    EXPECT_EQ(systems->Count(), 1);
-    const auto system = systems->Next();
+    EXPECT_EQ(Must(systems->Count()), 1);
+    const auto system = Must(systems->Next());
     ASSERT_TRUE(system);
-    const auto freeKilobytes = ParseCount(system->Property("FreePhysicalMemory"));
-    const auto totalKilobytes = ParseCount(system->Property("TotalVisibleMemorySize"));
+    const auto freeKilobytes = ParseCount(Must(system->Property("FreePhysicalMemory")));
+    const auto totalKilobytes = ParseCount(Must(system->Property("TotalVisibleMemorySize")));
     ASSERT_TRUE(freeKilobytes && totalKilobytes);
     EXPECT_GT(*totalKilobytes, 0);
     EXPECT_LE(*freeKilobytes, *totalKilobytes);
-    EXPECT_EQ(system->Property("NoSuchProperty"), std::nullopt);
-    EXPECT_FALSE(systems->Next());
-    EXPECT_FALSE(systems->Next()) << "the end stays the end";
+    EXPECT_EQ(Must(system->Property("NoSuchProperty")), std::nullopt);
+    EXPECT_FALSE(Must(systems->Next()));
+    EXPECT_FALSE(Must(systems->Next())) << "the end stays the end";
 }
 
 TEST(WbemService, FindsADriveByItsIdentifierAndNothingForAMissingOne) {
     WbemService service;
     const auto connection = ConnectLocally(service);
     ASSERT_TRUE(connection);
-    const auto disks = SetOf(connection->ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"C:\"",
-                                                   "WQL", kReturnImmediately));
+    const auto disks =
+        SetOf(connection->ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"C:\""));
     ASSERT_TRUE(disks);
-    const auto disk = disks->Next();
+    const auto disk = Must(disks->Next());
     ASSERT_TRUE(disk);
-    EXPECT_EQ(disk->Property("DeviceID"), "C:");
-    EXPECT_TRUE(ParseCount(disk->Property("FreeSpace")));
-    EXPECT_TRUE(ParseCount(disk->Property("Size")));
-    EXPECT_FALSE(disks->Next());
+    EXPECT_EQ(Must(disk->Property("DeviceID")), "C:");
+    EXPECT_TRUE(ParseCount(Must(disk->Property("FreeSpace"))));
+    EXPECT_TRUE(ParseCount(Must(disk->Property("Size"))));
+    EXPECT_FALSE(Must(disks->Next()));
 
-    const auto none = SetOf(connection->ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"Q:\"",
-                                                  "WQL", kReturnImmediately));
+    const auto none = SetOf(connection->ExecQuery("Select * From Win32_LogicalDisk Where DeviceID = \"Q:\""));
     ASSERT_TRUE(none);
-    EXPECT_FALSE(none->Next());
+    EXPECT_FALSE(Must(none->Next()));
 }
 
 TEST(WbemService, WalksTheProcessorsAndReadsNumbersAsText) {
     WbemService service;
     const auto connection = ConnectLocally(service);
     ASSERT_TRUE(connection);
-    const auto processors =
-        SetOf(connection->ExecQuery("Select * From Win32_Processor", "WQL", kReturnImmediately));
+    const auto processors = SetOf(connection->ExecQuery("Select * From Win32_Processor"));
     ASSERT_TRUE(processors);
-    ASSERT_GE(processors->Count().value_or(0), 1);
-    const auto processor = processors->Next();
+    ASSERT_GE(Must(processors->Count()), 1);
+    const auto processor = Must(processors->Next());
     ASSERT_TRUE(processor);
     // A 32-bit property arrives as a number: the adapter hands it on as decimal text.
-    const auto cores = processor->Property("NumberOfCores");
+    const auto cores = Must(processor->Property("NumberOfCores"));
     ASSERT_TRUE(cores);
     EXPECT_GE(ParseCount(cores).value_or(0), 1) << *cores;
 }
@@ -84,28 +92,31 @@ TEST(WbemService, AnUnknownClassEndsAtTheEnumeration) {
     WbemService service;
     const auto connection = ConnectLocally(service);
     ASSERT_TRUE(connection);
-    const auto set =
-        SetOf(connection->ExecQuery("Select * From Win32_NoSuchClass", "WQL", kReturnImmediately));
+    const auto set = SetOf(connection->ExecQuery("Select * From Win32_NoSuchClass"));
     ASSERT_TRUE(set);
-    EXPECT_FALSE(set->Next());
+    // Wine's service ends the walk at once; one that fails it instead gives no instance either.
+    const auto next = set->Next();
+    const auto* instance = std::get_if<std::unique_ptr<ManagementInstance>>(&next);
+    EXPECT_TRUE(instance == nullptr || !*instance);
 }
 
 TEST(WbemService, AQueryTheServiceRefusesFailsWithItsCode) {
+    if (!zandrel::testing::RunningUnderWine()) {
+        GTEST_SKIP() << "expects Wine's failures, which come without a description";
+    }
     WbemService service;
     const auto connection = ConnectLocally(service);
     ASSERT_TRUE(connection);
     const struct {
         const char* query;
-        const char* language;
         std::int32_t number;
     } kCases[] = {
-        {"Select * From Win32_Processor", "XQL", -2147217384},  // 0x80041018, not a query language
-        {"Select From Where", "WQL", -2147217385},              // 0x80041017, not a query
+        {"Select From Where", -2147217385},  // 0x80041017, not a query
     };
     for (const auto& c : kCases) {
-        auto result = connection->ExecQuery(c.query, c.language, kReturnImmediately);
+        auto result = connection->ExecQuery(c.query);
         const auto* failure = std::get_if<Failure>(&result);
-        ASSERT_TRUE(failure) << c.query << " in " << c.language;
+        ASSERT_TRUE(failure) << c.query;
         EXPECT_EQ(failure->number, c.number) << c.query;
         // Wine's service gives no description with its failures.
         EXPECT_EQ(failure->description, "") << c.query;
@@ -146,7 +157,7 @@ TEST(WindowsLocale, GivesTheUserThousandsSeparator) {
         GTEST_SKIP() << "expects the locale the Wine session pins";
     }
     // The tests pin the locale to English.
-    EXPECT_EQ(WindowsLocale().ThousandsSeparator(), ",");
+    EXPECT_EQ(Must(WindowsLocale().ThousandsSeparator()), ",");
 }
 
 // A user locale whose ANSI code page is not the system's: Swiss German's separator U+2019 comes as
@@ -156,7 +167,7 @@ TEST(SplitLocale, GivesTheUserThousandsSeparatorInTheAnsiCodePage) {
         GetUserDefaultLCID() != MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS), SORT_DEFAULT)) {
         GTEST_SKIP() << "runs with the user locale de-CH and the ANSI code page 932";
     }
-    EXPECT_EQ(WindowsLocale().ThousandsSeparator(), "\x81\x66");
+    EXPECT_EQ(Must(WindowsLocale().ThousandsSeparator()), "\x81\x66");
 }
 
 }  // namespace
