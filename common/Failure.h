@@ -32,12 +32,32 @@ class [[nodiscard]] Status {
         return Failure{number, std::move(description)};
     }
 
-    bool ok() const noexcept { return !failure_.has_value(); }
-    // Only for a status that is not ok.
-    const Failure& failure() const { return *failure_; }
+    bool Ok() const noexcept { return !failure_.has_value(); }
 
   private:
+    friend const Failure* FailureOf(const Status& status) noexcept;
     std::optional<Failure> failure_;
 };
+
+// One way to read every step: FailureOf gives the failure that stopped it, or null when it was done;
+// ValueOf gives the value of a step that FailureOf has found done.
+inline const Failure* FailureOf(const Status& status) noexcept {
+    return status.failure_ ? &*status.failure_ : nullptr;
+}
+
+template <typename T>
+const Failure* FailureOf(const Result<T>& result) noexcept {
+    return std::get_if<Failure>(&result);
+}
+
+template <typename T>
+T& ValueOf(Result<T>& result) {
+    return std::get<T>(result);
+}
+
+template <typename T>
+const T& ValueOf(const Result<T>& result) {
+    return std::get<T>(result);
+}
 
 }  // namespace zandrel

@@ -46,7 +46,7 @@ class ResultLog {
 
     // False when the line could not be written.
     bool Append(std::string_view text) {
-        if (file_.AppendLine(text).ok()) {
+        if (file_.AppendLine(text).Ok()) {
             return true;
         }
         lineLost_ = true;

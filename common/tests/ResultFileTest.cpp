@@ -16,6 +16,7 @@
 
 #include "ProgramRun.h"
 #include "UniqueHandle.h"
+#include "Wine.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -26,20 +27,20 @@ namespace {
 TEST(AppendResultLine, CreatesThenAppendsWithCrLf) {
     testing::ScratchDir dir;
     const std::string path = dir.PathOf("event.log");
-    ASSERT_TRUE(AppendResultLine(path, "first").ok());
-    ASSERT_TRUE(AppendResultLine(path, "\tsecond\r\n").ok());
+    ASSERT_TRUE(AppendResultLine(path, "first").Ok());
+    ASSERT_TRUE(AppendResultLine(path, "\tsecond\r\n").Ok());
     EXPECT_EQ(dir.Read("event.log"), "first\r\n\tsecond\r\n\r\n");
 }
 
 TEST(AppendResultLine, WritesNulBytesAsTheyAre) {
     testing::ScratchDir dir;
-    ASSERT_TRUE(AppendResultLine(dir.PathOf("event.log"), std::string("a\0b\0", 4)).ok());
+    ASSERT_TRUE(AppendResultLine(dir.PathOf("event.log"), std::string("a\0b\0", 4)).Ok());
     EXPECT_EQ(dir.Read("event.log"), std::string("a\0b\0\r\n", 6));
 }
 
 TEST(AppendResultLine, ReportsAFileThatCannotBeOpened) {
     testing::ScratchDir dir;
-    EXPECT_FALSE(AppendResultLine(dir.PathOf("no-such-directory/event.log"), "lost").ok());
+    EXPECT_FALSE(AppendResultLine(dir.PathOf("no-such-directory/event.log"), "lost").Ok());
 }
 
 // A fragment that a refused cut (or a writer of old) left never runs into the next line.
@@ -57,7 +58,7 @@ TEST(AppendResultLine, StartsOnALineOfItsOwn) {
     for (const auto& c : cases) {
         testing::ScratchDir dir;
         dir.Write("event.log", c.before);
-        EXPECT_TRUE(AppendResultLine(dir.PathOf("event.log"), "next").ok()) << c.before;
+        EXPECT_TRUE(AppendResultLine(dir.PathOf("event.log"), "next").Ok()) << c.before;
         EXPECT_EQ(dir.Read("event.log"), c.after) << c.before;
     }
 }
@@ -65,8 +66,8 @@ TEST(AppendResultLine, StartsOnALineOfItsOwn) {
 // A result file that is another name of someone else's file: the line and the fresh start fail, and
 // that file keeps every byte.
 void ExpectNotWrittenThrough(const testing::ScratchDir& dir, std::string_view target = "other.txt") {
-    EXPECT_FALSE(AppendResultLine(dir.PathOf("event.log"), "lost").ok());
-    EXPECT_FALSE(ClearResultFile(dir.PathOf("event.log")).ok());
+    EXPECT_FALSE(AppendResultLine(dir.PathOf("event.log"), "lost").Ok());
+    EXPECT_FALSE(ClearResultFile(dir.PathOf("event.log")).Ok());
     EXPECT_EQ(dir.Read(target), "someone else's\r\n");
 }
 
@@ -95,7 +96,7 @@ TEST(ResultFileLinks, ASymbolicLinkIsNotWrittenThrough) {
     dir.Write("nowhere.txt", "");
     ASSERT_TRUE(dir.Link("event.log", dir.PathOf("nowhere.txt")));
     std::filesystem::remove(dir.PathOf("nowhere.txt"));
-    EXPECT_FALSE(AppendResultLine(dir.PathOf("event.log"), "lost").ok());
+    EXPECT_FALSE(AppendResultLine(dir.PathOf("event.log"), "lost").Ok());
     EXPECT_FALSE(dir.Exists("nowhere.txt"));
 }
 
@@ -118,9 +119,9 @@ TEST(ResultFileLinks, AFileReachedAnotherWayIsWritten) {
 #endif
     for (const std::string& asked : paths) {
         SCOPED_TRACE(asked);
-        ASSERT_TRUE(AppendResultLine(asked, "earlier").ok());
-        EXPECT_TRUE(ClearResultFile(asked).ok());
-        EXPECT_TRUE(AppendResultLine(asked, "line").ok());
+        ASSERT_TRUE(AppendResultLine(asked, "earlier").Ok());
+        EXPECT_TRUE(ClearResultFile(asked).Ok());
+        EXPECT_TRUE(AppendResultLine(asked, "line").Ok());
         EXPECT_EQ(dir.Read(JoinPath("real", "event.log")), "line\r\n");
     }
 }
@@ -166,7 +167,7 @@ std::string ProcessUser() {
 TEST(ResultFilePermissions, ANewFileIsPrivateAnExistingOneKeepsItsOwn) {
     testing::ScratchDir dir;
     const std::string path = dir.PathOf("event.log");
-    ASSERT_TRUE(AppendResultLine(path, "first").ok());
+    ASSERT_TRUE(AppendResultLine(path, "first").Ok());
 #ifdef _WIN32
     const std::string user = ProcessUser();
     if (testing::RunningUnderWine()) {
@@ -185,16 +186,16 @@ TEST(ResultFilePermissions, ANewFileIsPrivateAnExistingOneKeepsItsOwn) {
     ASSERT_TRUE(SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor));
     const std::string granted = DaclOf(path);
     ASSERT_NE(granted.find(";;;WD)"), std::string::npos) << granted;
-    ASSERT_TRUE(ClearResultFile(path).ok());
-    ASSERT_TRUE(AppendResultLine(path, "fresh").ok());
+    ASSERT_TRUE(ClearResultFile(path).Ok());
+    ASSERT_TRUE(AppendResultLine(path, "fresh").Ok());
     EXPECT_EQ(DaclOf(path), granted);
 #else
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_TRUE(ClearResultFile(path).ok());
-    ASSERT_TRUE(AppendResultLine(path, "fresh").ok());
+    ASSERT_TRUE(ClearResultFile(path).Ok());
+    ASSERT_TRUE(AppendResultLine(path, "fresh").Ok());
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 #endif

@@ -25,15 +25,15 @@ class ComPtr {
     ComPtr& operator=(const ComPtr&) = delete;
     ~ComPtr() { Reset(); }
 
-    T* Get() const noexcept { return object_; }
+    T* get() const noexcept { return object_; }
     T* operator->() const noexcept { return object_; }
     explicit operator bool() const noexcept { return object_ != nullptr; }
     // For calls that hand out a new reference through a pointer argument.
-    T** Put() noexcept {
+    T** put() noexcept {
         Reset();
         return &object_;
     }
-    void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
+    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
     void Reset(T* object = nullptr) noexcept {
         if (object_ != nullptr) {
             object_->Release();
@@ -53,8 +53,8 @@ class UniqueBstr {
     UniqueBstr& operator=(const UniqueBstr&) = delete;
     ~UniqueBstr() { SysFreeString(text_); }
 
-    BSTR Get() const noexcept { return text_; }
-    BSTR* Put() noexcept {
+    BSTR get() const noexcept { return text_; }
+    BSTR* put() noexcept {
         SysFreeString(std::exchange(text_, nullptr));
         return &text_;
     }
@@ -70,8 +70,8 @@ class UniqueVariant {
     UniqueVariant& operator=(const UniqueVariant&) = delete;
     ~UniqueVariant() { VariantClear(&value_); }
 
-    VARIANT& Get() noexcept { return value_; }
-    VARIANT* Put() noexcept {
+    VARIANT& get() noexcept { return value_; }
+    VARIANT* put() noexcept {
         VariantClear(&value_);
         return &value_;
     }

@@ -18,8 +18,7 @@ Result<std::string> SystemMessage(DWORD number, DWORD capacity, HMODULE module) 
 
 std::string SystemMessageText(DWORD number, DWORD capacity) {
     Result<std::string> text = SystemMessage(number, capacity);
-    std::string* found = std::get_if<std::string>(&text);
-    return found != nullptr ? std::move(*found) : std::string();
+    return FailureOf(text) ? std::string() : std::move(ValueOf(text));
 }
 
 }  // namespace zandrel

@@ -59,21 +59,13 @@ std::string RemoveCommas(std::string text) {
 }
 
 template <typename T>
-const Failure* FailureOf(const ServiceResult<T>& result) {
-    return std::get_if<Failure>(&result);
-}
-
-template <typename T>
 std::unique_ptr<T> ObjectOf(ServiceResult<T>& result) {
-    return std::move(std::get<std::unique_ptr<T>>(result));
+    return std::move(ValueOf(result));
 }
 
 template <typename T>
 T ValueOr(Result<T> result, T fallback) {
-    if (T* value = std::get_if<T>(&result)) {
-        return std::move(*value);
-    }
-    return fallback;
+    return FailureOf(result) ? std::move(fallback) : std::move(ValueOf(result));
 }
 
 // The walk of a set ends at its end, and where the enumeration fails: the instances read so far

@@ -21,10 +21,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     WindowsLocale locale;
     // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.
     const zandrel::Result<std::string> executableDirectory = zandrel::ExecutableDirectory();
-    if (!std::holds_alternative<std::string>(executableDirectory)) {
+    if (zandrel::FailureOf(executableDirectory)) {
         return static_cast<int>(zandrel::ExitStatus::SettingsUnreadable);
     }
-    const std::string& directory = std::get<std::string>(executableDirectory);
+    const std::string& directory = zandrel::ValueOf(executableDirectory);
     const zandrel::Win32TextCodec codec;
     zandrel::ResultFileAt resultFile(directory, kResultFileName);
     return static_cast<int>(Main(service, locale, codec, resultFile, directory));

@@ -12,10 +12,10 @@ namespace zandrel::gaugewell {
 Failure TakeFailure(long result) {
     Failure failure{static_cast<std::int32_t>(result), {}};
     ComPtr<IErrorInfo> errorInfo;
-    if (GetErrorInfo(0, errorInfo.Put()) == S_OK && errorInfo) {
+    if (GetErrorInfo(0, errorInfo.put()) == S_OK && errorInfo) {
         UniqueBstr description;
-        if (SUCCEEDED(errorInfo->GetDescription(description.Put())) && description.Get() != nullptr) {
-            failure.description = WideToAnsi({description.Get(), SysStringLen(description.Get())});
+        if (SUCCEEDED(errorInfo->GetDescription(description.put())) && description.get() != nullptr) {
+            failure.description = WideToAnsi({description.get(), SysStringLen(description.get())});
         }
     }
     return failure;
@@ -59,7 +59,7 @@ class SecretBstr {
         }
     }
 
-    BSTR Get() const noexcept { return text_; }
+    BSTR get() const noexcept { return text_; }
 
   private:
     BSTR text_ = nullptr;
@@ -85,20 +85,20 @@ class WbemInstance : public ManagementInstance {
         UniqueVariant value;
         // The scripting objects answer a plain property get with E_NOTIMPL; script hosts pass both flags.
         result = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                 &noArguments, value.Put(), nullptr, nullptr);
+                                 &noArguments, value.put(), nullptr, nullptr);
         if (FAILED(result)) {
             return TakeFailure(result);
         }
-        if (value.Get().vt == VT_EMPTY || value.Get().vt == VT_NULL) {
+        if (value.get().vt == VT_EMPTY || value.get().vt == VT_NULL) {
             return std::nullopt;
         }
         // 64-bit counts come as text already; other numbers become text the way the core reads them.
         UniqueVariant text;
-        result = VariantChangeTypeEx(text.Put(), &value.Get(), LOCALE_INVARIANT, 0, VT_BSTR);
+        result = VariantChangeTypeEx(text.put(), &value.get(), LOCALE_INVARIANT, 0, VT_BSTR);
         if (FAILED(result)) {
             return TakeFailure(result);
         }
-        const BSTR bytes = text.Get().bstrVal;
+        const BSTR bytes = text.get().bstrVal;
         return bytes == nullptr ? std::string() : WideToAnsi({bytes, SysStringLen(bytes)});
     }
 
@@ -129,9 +129,9 @@ class WbemResultSet : public ManagementResultSet {
             return nullptr;
         }
         ServiceResult<ManagementInstance> next = Fetch();
-        if (const Failure* failure = std::get_if<Failure>(&next)) {
+        if (const Failure* failure = FailureOf(next)) {
             failure_ = *failure;
-        } else if (!std::get<0>(next)) {
+        } else if (!ValueOf(next)) {
             ended_ = true;
         }
         return next;
@@ -142,12 +142,12 @@ class WbemResultSet : public ManagementResultSet {
         ForgetErrorInfo();
         if (!enumerator_) {
             ComPtr<IUnknown> start;
-            HRESULT result = set_->get__NewEnum(start.Put());
+            HRESULT result = set_->get__NewEnum(start.put());
             if (SUCCEEDED(result) && !start) {
                 result = E_POINTER;
             }
             if (SUCCEEDED(result)) {
-                result = start->QueryInterface(IID_IEnumVARIANT, enumerator_.PutVoid());
+                result = start->QueryInterface(IID_IEnumVARIANT, enumerator_.put_void());
             }
             if (FAILED(result)) {
                 return TakeFailure(result);
@@ -155,18 +155,18 @@ class WbemResultSet : public ManagementResultSet {
         }
         UniqueVariant item;
         ULONG fetched = 0;
-        HRESULT result = enumerator_->Next(1, item.Put(), &fetched);
+        HRESULT result = enumerator_->Next(1, item.put(), &fetched);
         if (FAILED(result)) {
             return TakeFailure(result);
         }
         if (result != S_OK || fetched != 1) {
             return nullptr;
         }
-        if (item.Get().vt != VT_DISPATCH || item.Get().pdispVal == nullptr) {
+        if (item.get().vt != VT_DISPATCH || item.get().pdispVal == nullptr) {
             return Failure{static_cast<std::int32_t>(DISP_E_TYPEMISMATCH), {}};
         }
         ComPtr<IDispatch> object;
-        result = item.Get().pdispVal->QueryInterface(IID_IDispatch, object.PutVoid());
+        result = item.get().pdispVal->QueryInterface(IID_IDispatch, object.put_void());
         if (FAILED(result)) {
             return TakeFailure(result);
         }
@@ -189,7 +189,7 @@ class WbemConnection : public ManagementConnection {
         ComPtr<ISWbemObjectSet> set;
         ForgetErrorInfo();
         const HRESULT result =
-            services_->InstancesOf(Bstr(className).Get(), wbemFlagReturnImmediately, nullptr, set.Put());
+            services_->InstancesOf(Bstr(className).get(), wbemFlagReturnImmediately, nullptr, set.put());
         if (FAILED(result)) {
             return TakeFailure(result);
         }
@@ -199,8 +199,8 @@ class WbemConnection : public ManagementConnection {
     ServiceResult<ManagementResultSet> ExecQuery(std::string_view query) override {
         ComPtr<ISWbemObjectSet> set;
         ForgetErrorInfo();
-        const HRESULT result = services_->ExecQuery(Bstr(query).Get(), Bstr(kQueryLanguage).Get(),
-                                                    wbemFlagReturnImmediately, nullptr, set.Put());
+        const HRESULT result = services_->ExecQuery(Bstr(query).get(), Bstr(kQueryLanguage).get(),
+                                                    wbemFlagReturnImmediately, nullptr, set.put());
         if (FAILED(result)) {
             return TakeFailure(result);
         }
@@ -228,16 +228,16 @@ ServiceResult<ManagementConnection> WbemService::Connect(std::u16string_view ser
     ComPtr<ISWbemLocator> locator;
     ForgetErrorInfo();
     HRESULT result = CoCreateInstance(CLSID_SWbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_ISWbemLocator,
-                                      locator.PutVoid());
+                                      locator.put_void());
     if (FAILED(result)) {
         return TakeFailure(result);
     }
     const Bstr empty(std::string_view{});
     ComPtr<ISWbemServices> services;
     ForgetErrorInfo();
-    result = locator->ConnectServer(Bstr(server).Get(), empty.Get(), Bstr(userName).Get(),
-                                    SecretBstr(password).Get(), empty.Get(), empty.Get(), 0, nullptr,
-                                    services.Put());
+    result = locator->ConnectServer(Bstr(server).get(), empty.get(), Bstr(userName).get(),
+                                    SecretBstr(password).get(), empty.get(), empty.get(), 0, nullptr,
+                                    services.put());
     if (FAILED(result)) {
         return TakeFailure(result);
     }

@@ -12,15 +12,15 @@ LauncherForm::LauncherForm(FormPlatform& platform, Result<std::string> launcherD
 
 void LauncherForm::Form_Load() {
     // Without an exact directory the path would name a look-alike folder's server, or none.
-    const std::string* directory = std::get_if<std::string>(&launcherDirectory_);
-    const Result<std::uint32_t> start = directory != nullptr
-                                            ? platform_.StartServer(JoinPath(*directory, kServerFileName))
-                                            : std::get<Failure>(launcherDirectory_);
-    if (const Failure* failure = std::get_if<Failure>(&start)) {
+    const Failure* noDirectory = FailureOf(launcherDirectory_);
+    const Result<std::uint32_t> start =
+        noDirectory == nullptr ? platform_.StartServer(JoinPath(ValueOf(launcherDirectory_), kServerFileName))
+                               : *noDirectory;
+    if (const Failure* failure = FailureOf(start)) {
         platform_.ShowErrorBox(StartFailureText(*failure), kErrorTitle);
         return;
     }
-    serverProcessId_ = std::get<std::uint32_t>(start);
+    serverProcessId_ = ValueOf(start);
     timerEnabled_ = true;
     platform_.EnableTimer();
 }

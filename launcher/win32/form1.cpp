@@ -147,9 +147,8 @@ class Form1 final : public FormPlatform {
 
     void OpenAddress(std::string_view address) override {
         // Only after a load that started the server, which had the directory.
-        const std::string* directory = std::get_if<std::string>(&directory_);
         ShellExecuteA(window_, kOpenVerb, std::string(address).c_str(), nullptr,
-                      directory != nullptr ? directory->c_str() : nullptr, SW_SHOWNORMAL);
+                      FailureOf(directory_) ? nullptr : ValueOf(directory_).c_str(), SW_SHOWNORMAL);
     }
 
     void HookWindow() override {

@@ -98,7 +98,7 @@ bool FloorRecord(const std::string& keyPath, const std::string& logPath, const s
             module.get(), kEventId, 0, message, sizeof message, reinterpret_cast<va_list*>(inserts)) == 0) {
         return false;
     }
-    return AppendResultLine(logPath, line).ok();
+    return AppendResultLine(logPath, line).Ok();
 }
 #endif
 
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
         const std::string barePath = (dir / "bare.log").string();
         const Clock::time_point bareStart = Clock::now();
         for (long i = 0; i < kept; ++i) {
-            if (!AppendResultLine(barePath, line).ok()) {
+            if (!AppendResultLine(barePath, line).Ok()) {
                 return 1;
             }
         }

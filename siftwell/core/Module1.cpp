@@ -147,7 +147,7 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
         const std::string resultFileName(kResultFileName);
         const Result<std::optional<std::string>> found = platform.files.FindVisibleFile(resultFileName);
         if (found == Result<std::optional<std::string>>(resultFileName) &&
-            !platform.files.ClearLogFile(resultFileName).ok()) {
+            !platform.files.ClearLogFile(resultFileName).Ok()) {
             // Lines of this run appended to the old log would read as a fresh report.
             return ExitStatus::StaleLogKept;
         }

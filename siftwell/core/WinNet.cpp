@@ -21,22 +21,22 @@ std::string NetErrorText(NetworkSession& network, std::int32_t error) {
     const bool fromNetworkMessages =
         error >= kFirstNetworkManagementError && error <= kLastNetworkManagementError;
     const Result<std::string> message = network.NetworkMessage(error, fromNetworkMessages);
-    if (const Failure* failure = std::get_if<Failure>(&message)) {
+    if (const Failure* failure = FailureOf(message)) {
         network.Notify(FormatMessageNotice(failure->number));
         return NetErrorLine(error, std::string());
     }
-    return NetErrorLine(error, std::get<std::string>(message));
+    return NetErrorLine(error, ValueOf(message));
 }
 
 bool OpenTargetSession(CaptureContext& context, const std::string& serverName, const std::string& userName,
                        const std::string& password) {
     NetworkSession& network = context.platform().network;
     const Status added = network.AddConnection(RemoteName(serverName), userName, password);
-    if (added.ok()) {
+    if (added.Ok()) {
         return true;
     }
     context.LogLine(ConnectionFailedLine(serverName, userName));
-    context.LogLine(ConnectionDetailLine(NetErrorText(network, added.failure().number)));
+    context.LogLine(ConnectionDetailLine(NetErrorText(network, FailureOf(added)->number)));
     if (password.empty()) {
         context.LogLine(PasswordNoteLine());
     }

@@ -97,18 +97,18 @@ bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std
                    std::string& messageText, const std::string& logName) {
     const Result<std::unique_ptr<SourceRegistration>> registration =
         catalogue.OpenSource(logName, sourceName);
-    if (std::holds_alternative<Failure>(registration)) {
+    if (FailureOf(registration) != nullptr) {
         return false;
     }
     // Without a value, or with one that cannot be read or expanded, no file can be loaded: the
     // system's own table is then the only place the message can come from.
     std::string messageFile;
-    const Result<std::optional<std::string>> value =
-        std::get<std::unique_ptr<SourceRegistration>>(registration)->MessageFileValue();
-    if (const auto* stored = std::get_if<std::optional<std::string>>(&value); stored != nullptr && *stored) {
+    const Result<std::optional<std::string>> value = ValueOf(registration)->MessageFileValue();
+    if (const std::optional<std::string>* stored = FailureOf(value) ? nullptr : &ValueOf(value);
+        stored && *stored) {
         Result<std::string> expanded = catalogue.ExpandEnvironment(**stored);
-        if (std::string* text = std::get_if<std::string>(&expanded)) {
-            messageFile = std::move(*text);
+        if (!FailureOf(expanded)) {
+            messageFile = std::move(ValueOf(expanded));
         }
     }
     // Only the first file of a list is searched.
@@ -125,9 +125,8 @@ bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std
         return true;
     }
     const InsertArguments inserts = InsertTable(args);
-    if (Result<std::string> formatted = module->Format(eventId, inserts);
-        std::holds_alternative<std::string>(formatted)) {
-        messageText = std::move(std::get<std::string>(formatted));
+    if (Result<std::string> formatted = module->Format(eventId, inserts); !FailureOf(formatted)) {
+        messageText = std::move(ValueOf(formatted));
     }
     return true;
 }
@@ -172,30 +171,28 @@ PassEnd CaptureEvents(CaptureContext& context, std::string serverName, const std
         return SystemErrorDetailLine(failure.number, platform.errors.SystemErrorText(failure.number));
     };
     Result<std::unique_ptr<EventLogReader>> opened = platform.events.Open(serverName, logName);
-    if (const Failure* failure = std::get_if<Failure>(&opened)) {
+    if (const Failure* failure = FailureOf(opened)) {
         context.LogLine(LogNotOpenedLine(logName, serverName));
         context.LogLine(detailLine(*failure));
         return PassEnd::EndProgram;
     }
-    const std::unique_ptr<EventLogReader> reader =
-        std::move(std::get<std::unique_ptr<EventLogReader>>(opened));
+    const std::unique_ptr<EventLogReader> reader = std::move(ValueOf(opened));
     const Result<std::uint32_t> count = reader->CountRecords();
-    if (const Failure* failure = std::get_if<Failure>(&count)) {
+    if (const Failure* failure = FailureOf(count)) {
         context.LogLine(RecordsNotCountedLine(logName, serverName));
         context.LogLine(detailLine(*failure));
         return PassEnd::EndProgram;
     }
 
     const std::string zoneText = ZoneText(context.TimeZoneHours);
-    for (std::uint32_t i = 0; i < std::get<std::uint32_t>(count) && !context.LogUnwritable(); ++i) {
+    for (std::uint32_t i = 0; i < ValueOf(count) && !context.LogUnwritable(); ++i) {
         const Result<std::vector<unsigned char>> record = ReadNextEvent(*reader);
-        if (const Failure* failure = std::get_if<Failure>(&record)) {
+        if (const Failure* failure = FailureOf(record)) {
             context.LogLine(RecordNotReadLine(logName, serverName));
             context.LogLine(detailLine(*failure));
             break;
         }
-        const std::optional<EventRecord> parsed =
-            ParseEventRecord(std::get<std::vector<unsigned char>>(record));
+        const std::optional<EventRecord> parsed = ParseEventRecord(ValueOf(record));
         if (!parsed || parsed->eventType != typeCode) {
             continue;
         }

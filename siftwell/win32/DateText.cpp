@@ -21,10 +21,10 @@ Result<std::string> Win32DateText::FormatDate(const CivilTime& time) {
         return Failure{static_cast<std::int32_t>(E_INVALIDARG), {}};
     }
     UniqueBstr text;
-    if (const HRESULT result = VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Put()); FAILED(result)) {
+    if (const HRESULT result = VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put()); FAILED(result)) {
         return Failure{static_cast<std::int32_t>(result), {}};
     }
-    return WideToAnsi(std::wstring_view(text.Get(), SysStringLen(text.Get())));
+    return WideToAnsi(std::wstring_view(text.get(), SysStringLen(text.get())));
 }
 
 }  // namespace zandrel::siftwell

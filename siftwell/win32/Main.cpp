@@ -23,10 +23,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.
     const Result<std::string> executableDirectory = ExecutableDirectory();
-    if (!std::holds_alternative<std::string>(executableDirectory)) {
+    if (FailureOf(executableDirectory)) {
         return static_cast<int>(ExitStatus::SettingsUnreadable);
     }
-    const std::string& directory = std::get<std::string>(executableDirectory);
+    const std::string& directory = ValueOf(executableDirectory);
     const Win32TextCodec codec;
     Win32EventSource events;
     Win32MessageCatalogue messages;

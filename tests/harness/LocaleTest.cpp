@@ -14,6 +14,7 @@
 #include "ProgramRun.h"
 #include "siftwell/core/MessageRules.h"
 #include "siftwell/win32/Adapters.h"
+#include "Wine.h"
 
 namespace zandrel::testing {
 namespace {

@@ -12,6 +12,7 @@
 #include "ResultFile.h"
 #include "Scratch.h"
 #include "UniqueHandle.h"
+#include "Wine.h"
 
 namespace zandrel::testing {
 namespace {
@@ -59,7 +60,7 @@ TEST(ResultFileOverlap, EveryLineOfEveryWriterArrivesWhole) {
     constexpr int kLines = 400;
     ScratchDir dir;
     const std::string path = dir.PathOf("overlap.log");
-    ASSERT_TRUE(AppendResultLine(path, "earlier").ok());
+    ASSERT_TRUE(AppendResultLine(path, "earlier").Ok());
     // A reader that keeps the file open the way log readers do must not make any line fail.
     const UniqueFile reader(CreateFileA(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     const std::string tag = argv[3];
     for (int i = 0, count = std::atoi(argv[2]); i < count; ++i) {
         const std::string line = tag + " " + std::to_string(i) + " " + std::string(i * 37 % 3000, 'x');
-        if (!zandrel::AppendResultLine(argv[1], line).ok()) {
+        if (!zandrel::AppendResultLine(argv[1], line).Ok()) {
             return 3;
         }
     }

@@ -12,17 +12,17 @@
 int main() {
     using namespace zandrel;
     const Result<std::string> executableDirectory = ExecutableDirectory();
-    if (!std::holds_alternative<std::string>(executableDirectory)) {
+    if (FailureOf(executableDirectory)) {
         return static_cast<int>(ExitStatus::SettingsUnreadable);
     }
-    const std::string& directory = std::get<std::string>(executableDirectory);
+    const std::string& directory = ValueOf(executableDirectory);
     const Win32TextCodec codec;
     for (const char* key : {"Alpha", "Beta"}) {
         const auto value = ReadIniValue("probe.conf", key, "probe.conf", directory, codec);
         if (!value) {
             return static_cast<int>(ExitStatus::SettingsUnreadable);
         }
-        if (!AppendResultLine(JoinPath(directory, "probe.log"), std::string(key) + "=" + value->ansi).ok()) {
+        if (!AppendResultLine(JoinPath(directory, "probe.log"), std::string(key) + "=" + value->ansi).Ok()) {
             return static_cast<int>(ExitStatus::ResultUnwritable);
         }
     }

@@ -10,11 +10,6 @@
 
 namespace zandrel::testing {
 
-bool RunningUnderWine() {
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 std::string BuildPathToWindows(std::string_view buildPath) {
     std::string path(buildPath);
     if (!path.empty() && path.front() == '/') {

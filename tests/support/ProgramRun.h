@@ -17,10 +17,6 @@ struct ProgramRun {
     std::optional<std::string> resultFile;  // the result file's bytes after the run, if it exists
 };
 
-// Whether this test runs under Wine, whose answers some tests assume (an empty local event log, no
-// network, its own management-service figures): elsewhere those tests say they are skipped.
-bool RunningUnderWine();
-
 // A path of the build machine (as CMake names the built executables) in the form Wine's programs use.
 std::string BuildPathToWindows(std::string_view buildPath);
 

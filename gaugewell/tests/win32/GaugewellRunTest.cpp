@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ProgramRun.h"
+#include "Wine.h"
 
 namespace zandrel::gaugewell::testing {
 namespace {

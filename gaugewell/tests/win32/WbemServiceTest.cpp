@@ -4,6 +4,7 @@
 #include "gaugewell/core/Module1.h"
 #include "ProgramRun.h"
 #include "gaugewell/win32/WbemService.h"
+#include "Wine.h"
 
 namespace zandrel::gaugewell {
 namespace {
@@ -140,11 +141,11 @@ TEST(TakeFailure, CarriesTheCodeAndTheDescriptionLeftWithIt) {
         GTEST_SKIP() << "expects Wine's message texts";
     }
     ComPtr<ICreateErrorInfo> created;
-    ASSERT_EQ(CreateErrorInfo(created.Put()), S_OK);
+    ASSERT_EQ(CreateErrorInfo(created.put()), S_OK);
     created->SetDescription(const_cast<LPOLESTR>(L"Acc\u00e8s refus\u00e9 "));
     ComPtr<IErrorInfo> info;
-    ASSERT_EQ(created->QueryInterface(IID_IErrorInfo, info.PutVoid()), S_OK);
-    SetErrorInfo(0, info.Get());
+    ASSERT_EQ(created->QueryInterface(IID_IErrorInfo, info.put_void()), S_OK);
+    SetErrorInfo(0, info.get());
 
     const Failure failure = TakeFailure(static_cast<long>(0x80041003));
     EXPECT_EQ(failure.number, -2147217405);

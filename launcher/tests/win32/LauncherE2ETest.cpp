@@ -24,6 +24,7 @@
 #include "launcher/tests/win32/TopWindows.h"
 #include "launcher/tests/win32/TrayIcons.h"
 #include "tests/standin-server/core/HttpExchange.h"
+#include "Wine.h"
 
 namespace zandrel::launcher {
 namespace {

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "ProgramRun.h"
+#include "Wine.h"
 
 namespace zandrel::testing {
 namespace {

@@ -23,6 +23,7 @@
 #include "UniqueHandle.h"
 #include "siftwell/core/WinNet.h"
 #include "siftwell/core/eventlog.h"
+#include "Wine.h"
 
 namespace zandrel::siftwell::testing {
 namespace {
@@ -371,7 +372,7 @@ TEST_F(RealPlatform, NetworkSessionWithoutNetwork) {
     if (!zandrel::testing::RunningUnderWine()) {
         GTEST_SKIP() << "expects Wine's refusal of every connection";
     }
-    EXPECT_EQ(network_.AddConnection(RemoteName("HostA"), "admin", "secret").failure().number, 1222);
+    EXPECT_EQ(FailureOf(network_.AddConnection(RemoteName("HostA"), "admin", "secret"))->number, 1222);
     network_.CancelConnection(RemoteName("HostA"));
     EXPECT_EQ(NetErrorText(network_, 1222), "ERROR: 1222 - No network.\r\n");
     EXPECT_EQ(NetErrorText(network_, 53), "ERROR: 53 - Bad network path.\r\n");
@@ -388,11 +389,11 @@ TEST_F(RealPlatform, FileSearchSeesTheStoredNameAndNoHiddenFile) {
     EXPECT_EQ(files.FindVisibleFile("event.log"), Found(std::nullopt));
     dir_.Write("EVENT.LOG", "x");
     EXPECT_EQ(files.FindVisibleFile("event.log"), Found("EVENT.LOG"));
-    EXPECT_TRUE(files.ClearLogFile("EVENT.LOG").ok());
+    EXPECT_TRUE(files.ClearLogFile("EVENT.LOG").Ok());
     EXPECT_EQ(dir_.Read("EVENT.LOG"), "");
     // Another run's fresh start may have taken it away in between: nothing old is left either way.
     std::filesystem::remove(dir_.PathOf("EVENT.LOG"));
-    EXPECT_TRUE(files.ClearLogFile("event.log").ok());
+    EXPECT_TRUE(files.ClearLogFile("event.log").Ok());
 
     dir_.Write("event.log", "x");
     const std::string path = dir_.PathOf("event.log");

@@ -31,7 +31,7 @@ struct Connection {
 class Server {
   public:
     explicit Server(HWND window)
-        : window_(window), logPath_(JoinPath(std::get<std::string>(ExecutableDirectory()), kLogFileName)) {}
+        : window_(window), logPath_(JoinPath(ValueOf(ExecutableDirectory()), kLogFileName)) {}
 
     bool Listen() {
         listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
