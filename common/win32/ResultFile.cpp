@@ -23,6 +23,8 @@
 // After windows.h, which it needs.
 #include <sddl.h>
 
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -167,13 +169,15 @@ std::optional<std::string> FinalPathOf(HANDLE handle) {
         if (length == 0) {
             return std::nullopt;
         }
-        if (length < path.size()) {
-            path.resize(length);
+        // The count it answers is not always that of the bytes (Wine counts wide characters, and the
+        // size it needs without the terminating NUL): the name is what stands before the NUL, and a
+        // buffer filled to its end is grown and asked again.
+        const std::size_t text = strnlen(path.data(), path.size());
+        if (length < path.size() && text + 1 < path.size()) {
+            path.resize(text);
             return path;
         }
-        // Too small: the size it needs, which the documentation counts with the terminating NUL and
-        // Wine without it.
-        path.resize(length + 1);
+        path.assign(std::max<std::size_t>(path.size() * 2, std::size_t{length} + 1), '\0');
     }
 }
 
@@ -206,8 +210,14 @@ std::optional<std::string> FolderFinalPath(const std::string& folder) {
         return std::nullopt;
     }
     std::optional<std::string> path = FinalPathOf(handle.get());
-    if (path && !path->empty() && path->back() == '\\') {
-        path->pop_back();
+    // A root's final path ends with its separator. The last byte alone does not tell: in a double-byte
+    // code page it may be the trail byte of a folder name's last character (0x5C, as in 932's "表").
+    if (path && !path->empty()) {
+        const char* end = path->data() + path->size();
+        const char* last = CharPrevA(path->data(), end);
+        if (end - last == 1 && *last == '\\') {
+            path->pop_back();
+        }
     }
     return path;
 }
