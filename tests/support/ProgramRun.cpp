@@ -66,4 +66,20 @@ ProgramRun RunProgramIn(const std::filesystem::path& folder, const std::string& 
     return run;
 }
 
+LookAlikeRun RunBesideLookAlike(const std::string& executable, const std::string& settingsName,
+                                const std::string& settings, const std::string& resultFileName) {
+    ScratchDir dir;
+    const std::filesystem::path exact = dir.Folder() / L"Zandrel-\u03A9";
+    const std::filesystem::path lookAlike = dir.Folder() / L"Zandrel-O";
+    for (const auto& folder : {exact, lookAlike}) {
+        std::filesystem::create_directory(folder);
+        std::ofstream(folder / settingsName, std::ios::binary) << settings;
+    }
+    std::ofstream(lookAlike / resultFileName, std::ios::binary) << "earlier\r\n";
+    LookAlikeRun outcome{RunProgramIn(exact, executable, resultFileName), {}};
+    std::ifstream kept(lookAlike / resultFileName, std::ios::binary);
+    outcome.lookAlikeResult.assign(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>());
+    return outcome;
+}
+
 }  // namespace zandrel::testing

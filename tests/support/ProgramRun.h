@@ -30,4 +30,14 @@ ProgramRun RunProgramIn(const std::filesystem::path& folder, const std::string& 
                         std::string_view resultFileName, unsigned long timeoutMs = 60000,
                         const std::filesystem::path& startFolder = {});
 
+// Runs `executable` in a folder "Zandrel-\u03A9" beside its code page 1252 look-alike "Zandrel-O", both
+// holding `settings` as `settingsName`, the look-alike also a result file reading "earlier\r\n". The
+// run, and what the look-alike's result file holds afterwards.
+struct LookAlikeRun {
+    ProgramRun run;
+    std::string lookAlikeResult;
+};
+LookAlikeRun RunBesideLookAlike(const std::string& executable, const std::string& settingsName,
+                                const std::string& settings, const std::string& resultFileName);
+
 }  // namespace zandrel::testing

@@ -118,20 +118,11 @@ TEST(Gaugewell, TwoRunsAppendTwoGroups) {
 // probe there must not append to that other install's result file.
 TEST(Gaugewell, AFolderTheCodePageCannotNameLeavesItsLookAlikeAlone) {
     ASSERT_EQ(GetACP(), 1252u) << "the look-alike is 1252's";
-    ScratchDir dir;
-    const std::filesystem::path exact = dir.Folder() / L"Zandrel-\u03A9";
-    const std::filesystem::path lookAlike = dir.Folder() / L"Zandrel-O";
-    for (const auto& folder : {exact, lookAlike}) {
-        std::filesystem::create_directory(folder);
-        std::ofstream(folder / "memory.conf", std::ios::binary) << "[memory.conf]\r\nDisk=C\r\n";
-    }
-    std::ofstream(lookAlike / "Gaugewell.log", std::ios::binary) << "earlier\r\n";
-    const ProgramRun run = RunProgramIn(exact, kGaugewell, "Gaugewell.log");
-    EXPECT_EQ(run.exitCode, 2u);
-    EXPECT_FALSE(run.resultFile.has_value());
-    std::ifstream kept(lookAlike / "Gaugewell.log", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()),
-              "earlier\r\n");
+    const LookAlikeRun outcome =
+        RunBesideLookAlike(kGaugewell, "memory.conf", "[memory.conf]\r\nDisk=C\r\n", "Gaugewell.log");
+    EXPECT_EQ(outcome.run.exitCode, 2u);
+    EXPECT_FALSE(outcome.run.resultFile.has_value());
+    EXPECT_EQ(outcome.lookAlikeResult, "earlier\r\n");
 }
 
 }  // namespace

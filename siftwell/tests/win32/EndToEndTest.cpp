@@ -183,21 +183,12 @@ TEST(SiftwellExe, RemoteServerIsRefusedWithoutNetwork) {
 // probe there must not read that folder's settings nor empty its log.
 TEST(SiftwellExe, AFolderTheCodePageCannotNameLeavesItsLookAlikeAlone) {
     ASSERT_EQ(GetACP(), 1252u) << "the look-alike is 1252's";
-    ScratchDir dir;
-    const std::filesystem::path exact = dir.Folder() / L"Zandrel-\u03A9";
-    const std::filesystem::path lookAlike = dir.Folder() / L"Zandrel-O";
-    const std::string conf = "[event.conf]\r\nLogType=System\r\nErrorLevel=Error\r\nOverwriteLog=True\r\n";
-    for (const auto& folder : {exact, lookAlike}) {
-        std::filesystem::create_directory(folder);
-        std::ofstream(folder / "event.conf", std::ios::binary) << conf;
-    }
-    std::ofstream(lookAlike / "event.log", std::ios::binary) << "earlier\r\n";
-    const ProgramRun run = RunProgramIn(exact, kSiftwell, "event.log");
-    EXPECT_EQ(run.exitCode, 2u);
-    EXPECT_FALSE(run.resultFile.has_value());
-    std::ifstream kept(lookAlike / "event.log", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()),
-              "earlier\r\n");
+    const LookAlikeRun outcome = RunBesideLookAlike(
+        kSiftwell, "event.conf",
+        "[event.conf]\r\nLogType=System\r\nErrorLevel=Error\r\nOverwriteLog=True\r\n", "event.log");
+    EXPECT_EQ(outcome.run.exitCode, 2u);
+    EXPECT_FALSE(outcome.run.resultFile.has_value());
+    EXPECT_EQ(outcome.lookAlikeResult, "earlier\r\n");
 }
 
 TEST(SiftwellExe, PlantedMprDllIsNeverLoaded) {
