@@ -79,7 +79,7 @@ std::string DiskLine(std::string_view level, std::string_view server, std::strin
 TEST(CaptureRun, MissingSettingsFileWritesNothingAndDeletesNothing) {
     FakePlatform fakes;
     fakes.files.files = {{"event.log"}};
-    EXPECT_EQ(RunProbe(fakes, std::nullopt), ExitStatus::SettingsUnreadable);
+    EXPECT_EQ(RunProbe(fakes, std::nullopt), ExitStatus::SettingsUnusable);
     EXPECT_EQ(fakes.log.bytes, "");
     EXPECT_TRUE(fakes.files.cleared.empty());
     EXPECT_TRUE(fakes.events.opened.empty());
@@ -98,7 +98,7 @@ TEST(CaptureRun, UnicodeSettingsReachTheCallsInTheCodePageOrStopTheRun) {
     }
     FakePlatform fakes;
     fakes.files.files = {{"event.log"}};
-    EXPECT_EQ(RunProbe(fakes, conf + "Password=\xCE\xA9mega\r\n"), ExitStatus::SettingsUnreadable);
+    EXPECT_EQ(RunProbe(fakes, conf + "Password=\xCE\xA9mega\r\n"), ExitStatus::SettingsUnusable);
     EXPECT_EQ(fakes.log.bytes, "");
     EXPECT_TRUE(fakes.files.cleared.empty());
     EXPECT_TRUE(fakes.network.calls.empty());
@@ -419,13 +419,26 @@ TEST(CaptureRun, OverwriteDeletesOnlyAVisibleEventLogNamedExactly) {
 }
 
 TEST(CaptureRun, StaleLogThatCannotBeDeletedIsNeverAppendedTo) {
-    FakePlatform fakes;
-    fakes.files.files = {{"event.log"}};
-    fakes.files.clearError = 5;
-    EXPECT_EQ(RunProbe(fakes, Settings{.server = "HostA", .overwriteLog = "True"}), ExitStatus::StaleLogKept);
-    EXPECT_EQ(fakes.log.bytes, "");
-    EXPECT_TRUE(fakes.network.calls.empty());
-    EXPECT_TRUE(fakes.events.opened.empty());
+    const struct {
+        const char* what;
+        std::optional<std::int32_t> findError;
+        std::optional<std::int32_t> clearError;
+    } kCases[] = {
+        {"cannot be emptied", std::nullopt, 5},
+        {"search fails", 5, std::nullopt},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        FakePlatform fakes;
+        fakes.files.files = {{"event.log"}};
+        fakes.files.findError = c.findError;
+        fakes.files.clearError = c.clearError;
+        EXPECT_EQ(RunProbe(fakes, Settings{.server = "HostA", .overwriteLog = "True"}),
+                  ExitStatus::StaleLogKept);
+        EXPECT_EQ(fakes.log.bytes, "");
+        EXPECT_TRUE(fakes.network.calls.empty());
+        EXPECT_TRUE(fakes.events.opened.empty());
+    }
 }
 
 TEST(CaptureRun, UnwritableLogGivesItsStatusAndStopsTheRun) {
@@ -465,7 +478,7 @@ TEST(CaptureRun, MessageExpansionRows) {
     struct Case {
         const char* what;
         RecordFields record;
-        std::map<std::pair<std::string, std::string>, std::string> registrations;
+        std::map<std::pair<std::string, std::string>, Result<std::optional<std::string>>> registrations;
         std::string message;  // after " Event: "
         std::optional<std::string> formattedFile;
     };
@@ -494,6 +507,16 @@ TEST(CaptureRun, MessageExpansionRows) {
          {.eventId = 9, .sourceName = "Disk", .strings = {"x"}},
          {{{"System", "Disk"}, ""}},
          "x\0"s,
+         ""},
+        {"key without the value: no file, the system table only",
+         {.eventId = 1001, .sourceName = "Disk"},
+         {{{"System", "Disk"}, std::nullopt}},
+         "Stack overflow. ",
+         ""},
+        {"value that cannot be read: no file, the system table only",
+         {.eventId = 1001, .sourceName = "Disk"},
+         {{{"System", "Disk"}, Failure{234, {}}}},
+         "Stack overflow. ",
          ""},
         {"system table answers",
          {.eventId = 1001, .sourceName = "Disk"},

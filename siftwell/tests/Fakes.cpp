@@ -57,13 +57,11 @@ constexpr std::int32_t kNotEnoughMemory = 8;
 
 class FakeRegistration : public SourceRegistration {
   public:
-    explicit FakeRegistration(std::string value) : value_(std::move(value)) {}
-    Result<std::optional<std::string>> MessageFileValue() override {
-        return std::optional<std::string>(value_);
-    }
+    explicit FakeRegistration(Result<std::optional<std::string>> value) : value_(std::move(value)) {}
+    Result<std::optional<std::string>> MessageFileValue() override { return value_; }
 
   private:
-    std::string value_;
+    Result<std::optional<std::string>> value_;
 };
 
 class FakeMessages : public MessageModule {
@@ -243,6 +241,9 @@ Result<std::string> UsDateText::FormatDate(const CivilTime& time) {
 }
 
 Result<std::optional<std::string>> FakeLogFiles::FindVisibleFile(const std::string& name) {
+    if (findError) {
+        return Failure{*findError, {}};
+    }
     for (const File& file : files) {
         if (!file.hidden && Lower(file.name) == Lower(name)) {
             return std::optional<std::string>(file.name);

@@ -41,10 +41,12 @@ std::string FormatInserts(std::string_view pattern, const InsertArguments& inser
 
 class FakeCatalogue : public MessageCatalogue {
   public:
-    std::map<std::pair<std::string, std::string>, std::string> registrations;  // (log, source) -> value
-    std::map<std::string, std::string> environment;                            // "%Name%" -> text
-    std::map<std::pair<std::string, std::uint32_t>, std::string> messages;     // (file, id) -> pattern
-    std::map<std::uint32_t, std::string> systemMessages;                       // id -> pattern
+    // (log, source) -> what a read of its EventMessageFile value answers: the text, nothing (a key
+    // without the value) or the failure.
+    std::map<std::pair<std::string, std::string>, Result<std::optional<std::string>>> registrations;
+    std::map<std::string, std::string> environment;                         // "%Name%" -> text
+    std::map<std::pair<std::string, std::uint32_t>, std::string> messages;  // (file, id) -> pattern
+    std::map<std::uint32_t, std::string> systemMessages;                    // id -> pattern
     std::set<std::string> unexpandable;  // values whose environment expansion fails
 
     std::vector<std::string> formattedFiles;  // each file loaded
@@ -100,6 +102,7 @@ class FakeLogFiles : public LogFiles {
         bool hidden = false;
     };
     std::vector<File> files;
+    std::optional<std::int32_t> findError;
     std::optional<std::int32_t> clearError;
     std::vector<std::string> cleared;
 
