@@ -518,6 +518,11 @@ TEST(CaptureRun, MessageExpansionRows) {
          {{{"System", "Disk"}, Failure{234, {}}}},
          "Stack overflow. ",
          ""},
+        {"message too long to be formatted: raw strings",
+         {.eventId = 15, .sourceName = "Disk", .strings = {"C:"}},
+         {{{"System", "Disk"}, "disk.dll"}},
+         "C:\0"s,
+         "disk.dll"},
         {"system table answers",
          {.eventId = 1001, .sourceName = "Disk"},
          {{{"System", "Disk"}, "none.dll"}},
@@ -561,7 +566,9 @@ TEST(CaptureRun, MessageExpansionRows) {
                                    {{"disk.dll", 0xC0FF0007}, "High %1 bits."},
                                    {{"disk.dll", 11}, "%1 %11 %3"},
                                    {{"disk.dll", 12}, "a\r\nb\rc\nd\r\n"},
-                                   {{"disk.dll", 14}, "%1!.*s! on %2"}};
+                                   {{"disk.dll", 14}, "%1!.*s! on %2"},
+                                   {{"disk.dll", 15}, "%1 and 1023 characters more"}};
+        fakes.messages.unformattable = {15};
         fakes.messages.systemMessages = {{1001, "Stack overflow.\r\n"}};
         RecordFields record = c.record;
         record.timeGenerated = kMarch14At092653;
@@ -589,6 +596,17 @@ TEST(CaptureRun, MalformedKeptRecordGivesALineWithEmptyParts) {
     EXPECT_EQ(fakes.log.bytes,
               "Error event on (LOCALHOST) at 3/14/2006 9:26:53 AM (GMT) - Source: \"Disk\".  Event:  "
               "[Could not expand message from source (not local)]\r\n");
+}
+
+TEST(CaptureRun, DateTheSystemCannotWriteLeavesItsPartEmpty) {
+    FakePlatform fakes;
+    RegisterDisk(fakes);
+    fakes.dates.failure = 87;
+    fakes.events.records = {DiskRecord(1)};
+    EXPECT_EQ(RunProbe(fakes, Settings{}), ExitStatus::Completed);
+    EXPECT_EQ(
+        fakes.log.bytes,
+        "Error event on (LOCALHOST) at  (GMT) - Source: \"Disk\".  Event: The disk C: has a bad block. \r\n");
 }
 
 TEST(CaptureRun, TwoStringsReachTheCatalogueAsSlotsOneToThree) {

@@ -90,6 +90,9 @@ class FakeMessages : public MessageModule {
         if (pattern == nullptr) {
             return Failure{kMessageNotFound, {}};
         }
+        if (catalogue_.unformattable.contains(eventId)) {
+            return Failure{kInsufficientBuffer, {}};
+        }
         return FormatInserts(*pattern, inserts);
     }
 
@@ -222,6 +225,9 @@ std::string FakeSystemErrors::SystemErrorText(std::int32_t error) {
 }
 
 Result<std::string> UsDateText::FormatDate(const CivilTime& time) {
+    if (failure) {
+        return Failure{*failure, {}};
+    }
     std::string text =
         std::to_string(time.month) + "/" + std::to_string(time.day) + "/" + std::to_string(time.year);
     if (time.hour == 0 && time.minute == 0 && time.second == 0) {

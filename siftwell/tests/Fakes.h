@@ -47,7 +47,8 @@ class FakeCatalogue : public MessageCatalogue {
     std::map<std::string, std::string> environment;                         // "%Name%" -> text
     std::map<std::pair<std::string, std::uint32_t>, std::string> messages;  // (file, id) -> pattern
     std::map<std::uint32_t, std::string> systemMessages;                    // id -> pattern
-    std::set<std::string> unexpandable;  // values whose environment expansion fails
+    std::set<std::string> unexpandable;     // values whose environment expansion fails
+    std::set<std::uint32_t> unformattable;  // messages whose template reads but whose formatting fails
 
     std::vector<std::string> formattedFiles;  // each file loaded
     std::vector<std::uint32_t> formattedIds;  // each message whose template was asked for
@@ -92,6 +93,7 @@ class FakeSystemErrors : public SystemErrors {
 // The United States form: 3/14/2006 9:26:53 AM, and the date alone at midnight.
 class UsDateText : public DateText {
   public:
+    std::optional<std::int32_t> failure;  // every date fails with it
     Result<std::string> FormatDate(const CivilTime& time) override;
 };
 
