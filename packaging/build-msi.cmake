@@ -112,9 +112,9 @@ endforeach()
 set(folder_sddl "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;FA;;;CO)")
 set(program_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)")
 set(settings_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)")
+set(notices_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)")
 # The rows go in as an imported table (its definition in the first three lines): SDDL is full of
 # semicolons, which a CMake list of queries would split.
-set(notices_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)")
 set(idt "${OUTPUT}.idt/MsiLockPermissionsEx.idt")
 string(CONCAT rows "MsiLockPermissionsEx\tLockObject\tTable\tSDDLText\tCondition\n"
        "s72\ts72\ts32\ts0\tS255\n" "MsiLockPermissionsEx\tMsiLockPermissionsEx\n"

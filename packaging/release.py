@@ -236,7 +236,9 @@ def notices(args):
         texts.append("%s\n%s\n%s.\n\n%s" % (heading, "=" * len(heading), origin, body))
         spdx_id = "SPDXRef-Package-" + re.sub(r"[^A-Za-z0-9.-]", "-", c.name)
         package = {
-            "SPDXID": spdx_id, "name": c.name, "versionInfo": version, "supplier": c.supplier,
+            # The installed package's own version says exactly which build of the toolchain it was.
+            "SPDXID": spdx_id, "name": c.name, "versionInfo": debian[1] if debian else version,
+            "supplier": c.supplier,
             "downloadLocation": "NOASSERTION", "filesAnalyzed": False, "licenseConcluded": c.licence,
             "licenseDeclared": c.licence, "copyrightText": "NOASSERTION", "primaryPackagePurpose": "LIBRARY",
             "comment": "Linked statically from %s%s%s" % (", ".join(files), "; part of %s, whose version this is"

@@ -3,7 +3,7 @@
 #         -DEPOCH_FILE=source-date-epoch.txt -P sign.cmake
 # build-msi.cmake includes it and signs the package with zandrel_sign(... MSI), which adds the
 # MsiDigitalSignatureEx stream. SETTINGS (written by packaging/CMakeLists.txt from the ZANDREL_SIGN_* cache
-# settings) sets SIGN_OSSLSIGNCODE, SIGN_OPENSSL, SIGN_PKCS12, SIGN_PASSWORD_FILE, SIGN_TIMESTAMP_URL,
+# settings) sets SIGN_OSSLSIGNCODE, SIGN_PKCS12, SIGN_PASSWORD_FILE, SIGN_TIMESTAMP_URL,
 # SIGN_OPTIONS (a list), SIGN_CAFILE and SIGN_URL. The password stays in its file: osslsigncode reads it there.
 
 # The certificates a PEM file holds, as text (empty when it holds none).
@@ -23,7 +23,7 @@ function(zandrel_sign in out description)
   if(ARGN STREQUAL "MSI")
     set(msi_options -add-msi-dse)
   endif()
-  foreach(var SIGN_OSSLSIGNCODE SIGN_OPENSSL SIGN_PKCS12 SIGN_PASSWORD_FILE)
+  foreach(var SIGN_OSSLSIGNCODE SIGN_PKCS12 SIGN_PASSWORD_FILE)
     if(NOT ${var})
       message(FATAL_ERROR "sign.cmake: ${var} is not set")
     endif()
