@@ -144,9 +144,29 @@ function(zandrel_add_manifest target template name description)
   target_sources(${target} PRIVATE ${rc})
 endfunction()
 
-# A program that ships: its manifest, and no symbols (they only help someone take it apart).
+# The release's date (cmake/SourceDate.cmake), refreshed at every build; the file changes with the date.
+set(ZANDREL_SOURCE_DATE_FILE ${CMAKE_BINARY_DIR}/source-date-epoch.txt)
+function(zandrel_add_source_date)
+  if(NOT TARGET zandrel_source_date)
+    add_custom_target(zandrel_source_date BYPRODUCTS ${ZANDREL_SOURCE_DATE_FILE}
+                      COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DOUT=${ZANDREL_SOURCE_DATE_FILE}
+                              "-DCONFIGURED=$ENV{SOURCE_DATE_EPOCH}" -P ${PROJECT_SOURCE_DIR}/cmake/SourceDate.cmake
+                      VERBATIM)
+  endif()
+endfunction()
+
+# A program that ships: its manifest, and no symbols (they only help someone take it apart). Its PE time
+# stamp is the release's date, so that two builds of one commit give the same bytes; its link map
+# (property ZANDREL_LINK_MAP) says what the toolchain's libraries put into it, for the notices.
 #   zandrel_ship_program(TARGET TEMPLATE "Assembly.Name" "Description")
 function(zandrel_ship_program target template name description)
   zandrel_add_manifest(${target} ${template} "${name}" "${description}")
-  target_link_options(${target} PRIVATE -s)
+  set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+  target_link_options(${target} PRIVATE -s -Wl,-Map=${map})
+  set_property(TARGET ${target} PROPERTY ZANDREL_LINK_MAP ${map})
+  zandrel_add_source_date()
+  add_dependencies(${target} zandrel_source_date)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ZANDREL_SOURCE_DATE_FILE})
+  set_property(TARGET ${target} PROPERTY CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -DEPOCH_FILE=${ZANDREL_SOURCE_DATE_FILE}
+                                                             -P ${PROJECT_SOURCE_DIR}/cmake/LinkDated.cmake --)
 endfunction()

@@ -1,10 +1,12 @@
-# Builds the Windows Installer package from a folder that holds the five installed files.
+# Builds the Windows Installer package from a folder that holds the six installed files.
 #   cmake -DWIXL=... -DMSIBUILD=... -DWXS=Zandrel.wxs -DSTAGE=DIR -DVERSION=1.2.3 -DOUTPUT=x.msi
-#         [-DSIGN_SETTINGS=sign-settings.cmake -DPRODUCT_NAME=Zandrel] -P build-msi.cmake
+#         -DEPOCH_FILE=source-date-epoch.txt [-DSIGN_SETTINGS=sign-settings.cmake -DPRODUCT_NAME=Zandrel]
+#         -P build-msi.cmake
 # The tests call it too, with another VERSION, to build a newer or an older release of the same package.
 # With SIGN_SETTINGS the finished package is signed (sign.cmake); its programs come signed in STAGE.
+# The same files, version and date give the same bytes: every code and date in the package is derived.
 cmake_minimum_required(VERSION 3.25)
-foreach(var WIXL MSIBUILD WXS STAGE VERSION OUTPUT)
+foreach(var WIXL MSIBUILD WXS STAGE VERSION OUTPUT EPOCH_FILE)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "build-msi.cmake: ${var} is not set")
   endif()
@@ -52,9 +54,30 @@ function(pe_file_version file out)
   set(${out} ${version} PARENT_SCOPE)
 endfunction()
 
+# The release's date for every time in the package: the cabinet takes each file's modification time, the
+# summary's dates are written below; msibuild reads those as local time.
+file(STRINGS ${EPOCH_FILE} epoch LIMIT_COUNT 1)
+set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+set(ENV{TZ} UTC)
+string(TIMESTAMP date "%Y/%m/%d %H:%M:%S" UTC)
+file(GLOB staged ${STAGE}/*)
+file(CHMOD ${staged} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+execute_process(COMMAND touch -d @${epoch} -- ${staged} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "build-msi.cmake: touch failed (${status})")
+endif()
+
+# Each version its own ProductCode (a major upgrade needs that), the same for every build of it.
+file(READ ${WXS} wxs)
+if(NOT wxs MATCHES "UpgradeCode=\"([0-9A-Fa-f-]+)\"")
+  message(FATAL_ERROR "build-msi.cmake: ${WXS} has no UpgradeCode")
+endif()
+set(upgrade_code ${CMAKE_MATCH_1})
+string(UUID product_code NAMESPACE ${upgrade_code} NAME "ProductCode ${VERSION}" TYPE SHA1 UPPER)
+
 set(partial ${OUTPUT}.partial)
 file(REMOVE ${partial})
-execute_process(COMMAND ${WIXL} --arch x64 -D Version=${VERSION} -o ${partial} ${WXS}
+execute_process(COMMAND ${WIXL} --arch x64 -D Version=${VERSION} -D ProductCode={${product_code}} -o ${partial} ${WXS}
                 WORKING_DIRECTORY ${STAGE} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
 # wixl warns about the two component attributes that it does not write; they are set below.
 string(REGEX REPLACE "[^\n]*has no property named '(NeverOverwrite|Permanent)'[^\n]*\n?" "" out "${out}")
@@ -85,9 +108,11 @@ endforeach()
 # cannot write them). The folder: protected, SYSTEM and Administrators full control, Users list, read and
 # run, and a file made there later (the result files) gets SYSTEM, Administrators and its creator only.
 # The programs: Users read and run them. The settings files, which may hold a password: no Users at all.
+# The notices: Users read them.
 set(folder_sddl "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;FA;;;CO)")
 set(program_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)")
 set(settings_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)")
+set(notices_sddl "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)")
 # The rows go in as an imported table (its definition in the first three lines): SDDL is full of
 # semicolons, which a CMake list of queries would split.
 set(idt "${OUTPUT}.idt/MsiLockPermissionsEx.idt")
@@ -98,9 +123,26 @@ string(CONCAT rows "MsiLockPermissionsEx\tLockObject\tTable\tSDDLText\tCondition
        "GaugewellExe\tGaugewell.exe\tFile\t${program_sddl}\t\n"
        "ZandrelExe\tZandrel.exe\tFile\t${program_sddl}\t\n"
        "EventConf\tevent.conf\tFile\t${settings_sddl}\t\n"
-       "MemoryConf\tmemory.conf\tFile\t${settings_sddl}\t\n")
+       "MemoryConf\tmemory.conf\tFile\t${settings_sddl}\t\n"
+       "NoticesTxt\tTHIRD_PARTY_NOTICES.txt\tFile\t${notices_sddl}\t\n")
 file(WRITE ${idt} "${rows}")
-execute_process(COMMAND ${MSIBUILD} ${partial} ${queries} -i ${idt} RESULT_VARIABLE status)
+
+# The summary's PackageCode (wixl writes a random one) and dates (wixl's are the build's): first a
+# placeholder code, then one derived from the package's bytes, so that other content gets another code.
+function(write_summary file package_code)
+  string(CONCAT summary "PropertyId\tValue\n" "i2\tl255\n" "_SummaryInformation\tPropertyId\n"
+         "9\t{${package_code}}\n" "12\t${date}\n" "13\t${date}\n")
+  file(WRITE ${file} "${summary}")
+endfunction()
+set(summary_idt "${OUTPUT}.idt/_SummaryInformation.idt")
+write_summary(${summary_idt} 00000000-0000-0000-0000-000000000000)
+execute_process(COMMAND ${MSIBUILD} ${partial} ${queries} -i ${idt} -i ${summary_idt} RESULT_VARIABLE status)
+if(status EQUAL 0)
+  file(SHA256 ${partial} content)
+  string(UUID package_code NAMESPACE ${upgrade_code} NAME "PackageCode ${content}" TYPE SHA1 UPPER)
+  write_summary(${summary_idt} ${package_code})
+  execute_process(COMMAND ${MSIBUILD} ${partial} -i ${summary_idt} RESULT_VARIABLE status)
+endif()
 file(REMOVE_RECURSE ${OUTPUT}.idt)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "msibuild failed (${status})")

@@ -1,8 +1,9 @@
 # Authenticode signing of what dist ships, with osslsigncode: sign, then verify; any failure stops the build.
-#   cmake -DSETTINGS=sign-settings.cmake -DIN=a.exe -DOUT=signed/a.exe -DDESCRIPTION=... -P sign.cmake
+#   cmake -DSETTINGS=sign-settings.cmake -DIN=a.exe -DOUT=signed/a.exe -DDESCRIPTION=...
+#         -DEPOCH_FILE=source-date-epoch.txt -P sign.cmake
 # build-msi.cmake includes it and signs the package with zandrel_sign(... MSI), which adds the
 # MsiDigitalSignatureEx stream. SETTINGS (written by packaging/CMakeLists.txt from the ZANDREL_SIGN_* cache
-# settings) sets SIGN_OSSLSIGNCODE, SIGN_OPENSSL, SIGN_PKCS12, SIGN_PASSWORD_FILE, SIGN_TIMESTAMP_URL,
+# settings) sets SIGN_OSSLSIGNCODE, SIGN_PKCS12, SIGN_PASSWORD_FILE, SIGN_TIMESTAMP_URL,
 # SIGN_OPTIONS (a list), SIGN_CAFILE and SIGN_URL. The password stays in its file: osslsigncode reads it there.
 
 # The certificates a PEM file holds, as text (empty when it holds none).
@@ -22,7 +23,7 @@ function(zandrel_sign in out description)
   if(ARGN STREQUAL "MSI")
     set(msi_options -add-msi-dse)
   endif()
-  foreach(var SIGN_OSSLSIGNCODE SIGN_OPENSSL SIGN_PKCS12 SIGN_PASSWORD_FILE)
+  foreach(var SIGN_OSSLSIGNCODE SIGN_PKCS12 SIGN_PASSWORD_FILE)
     if(NOT ${var})
       message(FATAL_ERROR "sign.cmake: ${var} is not set")
     endif()
@@ -30,6 +31,13 @@ function(zandrel_sign in out description)
   set(timestamp "")
   if(SIGN_TIMESTAMP_URL)
     set(timestamp -ts ${SIGN_TIMESTAMP_URL})
+  endif()
+  # The signing time is the release's date unless the options give one: signed twice with an RSA key and
+  # no time stamp, a release is the same bytes.
+  list(FIND SIGN_OPTIONS -time time_given)
+  if(EPOCH_FILE AND time_given LESS 0)
+    file(STRINGS ${EPOCH_FILE} epoch LIMIT_COUNT 1)
+    list(APPEND timestamp -time ${epoch})
   endif()
   get_filename_component(name "${out}" NAME)
   get_filename_component(folder "${out}" DIRECTORY)
@@ -45,40 +53,21 @@ function(zandrel_sign in out description)
     message(FATAL_ERROR "Signing ${name} failed (osslsigncode ${status}):\n${log}")
   endif()
 
-  # The signature is checked against the chain it carries, the system's CAs and SIGN_CAFILE; a chain that
-  # ends nowhere trusted fails, as it would on the servers. The time stamp may also chain to the
-  # time-stamping certificates that an offline stamp (-TSA-certs) was made with.
-  execute_process(COMMAND ${SIGN_OSSLSIGNCODE} extract-signature -pem -in ${partial} -out ${partial}.p7
-                  RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE log)
-  if(status EQUAL 0)
-    execute_process(COMMAND ${SIGN_OPENSSL} pkcs7 -print_certs -in ${partial}.p7 RESULT_VARIABLE status
-                    OUTPUT_FILE ${partial}.carried.pem ERROR_VARIABLE log)
-  endif()
-  file(REMOVE "${partial}.p7")
-  if(NOT status EQUAL 0)
-    file(REMOVE "${partial}" "${partial}.carried.pem")
-    message(FATAL_ERROR "Signing ${name}: no certificates in the new signature:\n${log}")
-  endif()
-  zandrel_sign_read_certs("${partial}.carried.pem" carried)
-  file(REMOVE "${partial}.carried.pem")
+  # The signature and its time stamp must chain to a root that the system's CAs or SIGN_CAFILE hold, as
+  # they must on the servers; the certificates that the PKCS#12 file and the signature carry build the
+  # chain but are never trusted, so a root that only its own file vouches for fails.
   zandrel_sign_read_certs("${SIGN_CAFILE}" given)
   zandrel_sign_read_certs(/etc/ssl/certs/ca-certificates.crt system)
-  list(FIND SIGN_OPTIONS -TSA-certs at)
-  set(tsa_file "")
-  if(at GREATER_EQUAL 0)
-    math(EXPR at "${at} + 1")
-    list(GET SIGN_OPTIONS ${at} tsa_file)
-  endif()
-  zandrel_sign_read_certs("${tsa_file}" tsa)
-  file(WRITE "${partial}.ca.pem" "${carried}${given}${system}")
-  file(WRITE "${partial}.tsa-ca.pem" "${carried}${given}${tsa}${system}")
-  execute_process(COMMAND ${SIGN_OSSLSIGNCODE} verify -CAfile ${partial}.ca.pem -TSA-CAfile ${partial}.tsa-ca.pem
+  file(WRITE "${partial}.ca.pem" "${given}${system}")
+  execute_process(COMMAND ${SIGN_OSSLSIGNCODE} verify -CAfile ${partial}.ca.pem -TSA-CAfile ${partial}.ca.pem
                           -in ${partial} RESULT_VARIABLE status OUTPUT_VARIABLE log ERROR_VARIABLE log)
-  file(REMOVE "${partial}.ca.pem" "${partial}.tsa-ca.pem")
+  file(REMOVE "${partial}.ca.pem")
   if(NOT status EQUAL 0 OR NOT log MATCHES "\nSucceeded")
     file(REMOVE "${partial}")
-    message(FATAL_ERROR "The signature of ${name} does not verify (osslsigncode verify ${status}). Give the "
-                        "PKCS#12 file with its whole chain, or its root in ZANDREL_SIGN_CAFILE:\n${log}")
+    message(FATAL_ERROR "The signature of ${name} does not verify against the system's CA certificates and "
+                        "ZANDREL_SIGN_CAFILE (osslsigncode verify ${status}). If its root is your own CA, give that "
+                        "root's certificate (PEM) in ZANDREL_SIGN_CAFILE; the certificates in the PKCS#12 file are "
+                        "not trusted:\n${log}")
   endif()
   file(RENAME "${partial}" "${out}")
 endfunction()

@@ -45,6 +45,7 @@ EventConf	event.conf	File	$settings
 GaugewellExe	Gaugewell.exe	File	$program	
 InstallFolder	INSTALLDIR	CreateFolder	$folder	
 MemoryConf	memory.conf	File	$settings	
+NoticesTxt	THIRD_PARTY_NOTICES.txt	File	D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)	
 SiftwellExe	Siftwell.exe	File	$program	
 ZandrelExe	Zandrel.exe	File	$program	
 EOF
@@ -61,8 +62,8 @@ for exe in Siftwell.exe Gaugewell.exe Zandrel.exe; do
   table MsiFileHash | grep -q "^$exe	" && fail "$exe has an MsiFileHash row"
 done
 
-# The ZIP: the five files and the readme in one folder, nothing else (no stand-in server, no tests).
-expected="Zandrel/ Zandrel/Gaugewell.exe Zandrel/README.txt Zandrel/Siftwell.exe Zandrel/Zandrel.exe Zandrel/event.conf Zandrel/memory.conf "
+# The ZIP: the six files and the readme in one folder, nothing else (no stand-in server, no tests).
+expected="Zandrel/ Zandrel/Gaugewell.exe Zandrel/README.txt Zandrel/Siftwell.exe Zandrel/THIRD-PARTY-NOTICES.txt Zandrel/Zandrel.exe Zandrel/event.conf Zandrel/memory.conf "
 listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
 [ "$listed" = "$expected" ] || fail "ZIP holds: $listed"
 
@@ -109,7 +110,7 @@ entries() { # the uninstall entries of the product, one "VALUE=DATA ..." line ea
 }
 installed() { # installed VERSION: files, shortcut and exactly one entry of that release
   local v=$1 f
-  for f in "${programs[@]}" "${settings[@]}"; do check "$v: $f installed" test -f "$dir/$f"; done
+  for f in "${programs[@]}" "${settings[@]}" THIRD-PARTY-NOTICES.txt; do check "$v: $f installed" test -f "$dir/$f"; done
   check "$v: no stand-in server installed" test ! -e "$dir/zandrel-server.exe"
   check "$v: Start menu shortcut" test -f "$shortcut"
   local e

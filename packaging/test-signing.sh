@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # A signed release as an administrator checks it: a throw-away CA, code-signing and time-stamping
 # certificate, the packages signed with them (target dist_signing_test: the dist rules, from the programs
-# already built), then every program in the ZIP and in the MSI, and the MSI itself, verified against that CA;
-# a changed byte fails; the signed MSI installs under Wine's msiexec, its probes run, and it uninstalls.
-#   test-signing.sh BUILD_DIR VERSION SIGNING_DIR   (the target expects its certificates in SIGNING_DIR/pki)
+# already built, the root given as ZANDREL_SIGN_CAFILE), then every program in the ZIP and in the MSI, and
+# the MSI itself, verified against that CA; a changed byte fails; the signed MSI installs under Wine's
+# msiexec, its probes run, and it uninstalls. As an auditor compares it: each program without its signature
+# is the unsigned build's, and the MSI's signature attached to the unsigned MSI gives the signed MSI.
+# Without the root in ZANDREL_SIGN_CAFILE the signing fails, although the PKCS#12 file carries it.
+#   test-signing.sh BUILD_DIR VERSION SIGNING_DIR SIGN_SCRIPT EPOCH_FILE UNSIGNED_PROGRAMS...
+#   (the target expects its certificates in SIGNING_DIR/pki)
 set -uo pipefail
 build=$(cd "$1" && pwd)
 version=$2
 work=$3
+sign_script=$4
+epoch_file=$5
+shift 5
+unsigned_programs=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
 
 failures=0
@@ -89,6 +97,35 @@ done
 cp "$msi" "$work/check/"
 signed "$work/check/${msi##*/}" "Zandrel $version"
 grep -q 'Current MsiDigitalSignatureEx' "$work/check/${msi##*/}.verify" || fail "the MSI has no MsiDigitalSignatureEx"
+
+echo "== the programs without their signatures, the MSI's signature on the unsigned MSI"
+for program in "${unsigned_programs[@]}"; do
+  exe=${program##*/}
+  osslsigncode remove-signature -in "$work/check/Zandrel/$exe" -out "$work/check/$exe.unsigned" >/dev/null 2>&1
+  cmp -s "$work/check/$exe.unsigned" "$program" || fail "$exe without its signature is not the unsigned build"
+done
+cmake --build "$build" --target dist_signing_test_unsigned_msi >"$work/check/unsigned-msi.log" 2>&1 ||
+  fail "cmake --build --target dist_signing_test_unsigned_msi: $(tail -n 5 "$work/check/unsigned-msi.log")"
+osslsigncode extract-signature -in "$msi" -out "$work/check/msi.p7" >/dev/null 2>&1 &&
+  osslsigncode attach-signature -add-msi-dse -sigin "$work/check/msi.p7" -CAfile "$pki/ca.pem" \
+    -TSA-CAfile "$pki/ca.pem" -in "$work/dist/unsigned/${msi##*/}" -out "$work/check/attached.msi" >/dev/null 2>&1 ||
+  fail "extract-signature, attach-signature"
+cmp -s "$work/check/attached.msi" "$msi" || fail "the MSI's signature on the unsigned MSI does not give the signed MSI"
+
+echo "== signed twice without a time stamp; a root that only the PKCS#12 file vouches for"
+sign() { # sign SETTINGS OUT: sign.cmake as dist runs it, on the unsigned Siftwell.exe
+  cmake -DSETTINGS="$work/$1" -DIN="${unsigned_programs[0]}" -DOUT="$work/check/$2" -DEPOCH_FILE="$epoch_file" \
+    -DDESCRIPTION="Zandrel event capture probe" -P "$sign_script" >"$work/check/$2.log" 2>&1
+}
+sign sign-settings-plain.cmake first.exe && sign sign-settings-plain.cmake second.exe &&
+  cmp -s "$work/check/first.exe" "$work/check/second.exe" || fail "two signings without a time stamp differ"
+if sign sign-settings-untrusted.cmake untrusted.exe; then
+  fail "a certificate whose root only its PKCS#12 file carries was accepted"
+else
+  tr -s ' \n' '  ' <"$work/check/untrusted.exe.log" | grep -q "give that root's certificate (PEM) in ZANDREL_SIGN_CAFILE" ||
+    fail "no hint at ZANDREL_SIGN_CAFILE: $(cat "$work/check/untrusted.exe.log")"
+  [ ! -e "$work/check/untrusted.exe" ] || fail "an untrusted signed program was written"
+fi
 
 echo "== one changed byte"
 tampered=$work/check/tampered.exe

@@ -1,0 +1,20 @@
+# Runs a link with SOURCE_DATE_EPOCH set to the release's date, which GNU ld writes as the PE time
+# stamp (the checksum follows from it).
+#   cmake -DEPOCH_FILE=source-date-epoch.txt -P LinkDated.cmake -- LINKER ARGS...
+cmake_minimum_required(VERSION 3.25)
+file(STRINGS ${EPOCH_FILE} epoch LIMIT_COUNT 1)
+set(command "")
+set(after FALSE)
+math(EXPR last "${CMAKE_ARGC} - 1")
+foreach(i RANGE ${last})
+  if(after)
+    list(APPEND command "${CMAKE_ARGV${i}}")
+  elseif(CMAKE_ARGV${i} STREQUAL "--")
+    set(after TRUE)
+  endif()
+endforeach()
+set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+execute_process(COMMAND ${command} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "Link failed (${status})")
+endif()
