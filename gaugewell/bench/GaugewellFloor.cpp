@@ -13,7 +13,7 @@ using namespace zandrel::gaugewell;
 // the set are released on return, as in a run.
 template <typename Query>
 size_t ReadAll(WbemService& service, Query query, std::initializer_list<const char*> properties) {
-    auto connected = service.Connect(u".", u"", u"");
+    auto connected = service.Connect(u".", u"", zandrel::WideSecret());
     if (!std::holds_alternative<std::unique_ptr<ManagementConnection>>(connected)) {
         return 0;
     }

@@ -10,7 +10,7 @@ namespace zandrel::gaugewell {
 namespace {
 
 std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
-    auto connected = service.Connect(u".", u"", u"");
+    auto connected = service.Connect(u".", u"", WideSecret());
     if (auto* failure = std::get_if<Failure>(&connected)) {
         ADD_FAILURE() << "connection failed: " << failure->number << " " << failure->description;
         return nullptr;
@@ -129,7 +129,8 @@ TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
         GTEST_SKIP() << "expects Wine's answer for an unknown host";
     }
     WbemService service;
-    auto connected = service.Connect(u"unreachable-host", u"someone", u"secret");
+    auto connected =
+        service.Connect(u"unreachable-host", u"someone", WideSecret(std::u16string_view(u"secret")));
     const auto* failure = std::get_if<Failure>(&connected);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number, -2147217387);  // 0x80041015
