@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <random>
 #include <string_view>
 #include <utility>
 
@@ -117,5 +118,38 @@ class BasicSecret {
 // The ANSI form, for the ANSI calls; the characters, for the calls that take wide text.
 using Secret = BasicSecret<char>;
 using WideSecret = BasicSecret<char16_t>;
+
+// A secret that is needed for several calls, kept between them as its characters XOR a pad of random
+// ones, so that its text is in memory only while a call that needs it runs. Not encryption: whoever
+// reads both can undo it; it keeps the text itself out of a dump taken between the calls.
+template <typename Char>
+class MaskedSecret {
+  public:
+    MaskedSecret() = default;
+    // Takes the secret's storage and masks the text where it stands.
+    explicit MaskedSecret(BasicSecret<Char>&& secret) : masked_(std::move(secret)), pad_(masked_.size()) {
+        std::random_device random;
+        volatile Char* const text = masked_.data();
+        volatile Char* const pad = pad_.data();
+        for (std::size_t i = 0; i < masked_.size(); ++i) {
+            pad[i] = static_cast<Char>(random());
+            text[i] = static_cast<Char>(text[i] ^ pad[i]);
+        }
+    }
+
+    // The text, for one call: a secret of its own, wiped when that call's statement ends.
+    BasicSecret<Char> Reveal() const {
+        BasicSecret<Char> text(masked_.size());
+        volatile Char* const at = text.data();
+        for (std::size_t i = 0; i < masked_.size(); ++i) {
+            at[i] = static_cast<Char>(masked_.View()[i] ^ pad_.View()[i]);
+        }
+        return text;
+    }
+
+  private:
+    BasicSecret<Char> masked_;
+    BasicSecret<Char> pad_;
+};
 
 }  // namespace zandrel

@@ -97,5 +97,14 @@ TEST(Secret, MoveHandsOnTheStorageAndLeavesNothing) {
     EXPECT_EQ(SecretsHeld::Count(), before + 1);
 }
 
+TEST(MaskedSecret, KeepsNoTextBetweenItsUses) {
+    WideSecret secret(std::u16string_view(u"s3cret"));
+    const char16_t* storage = secret.c_str();
+    const MaskedSecret<char16_t> masked(std::move(secret));
+    EXPECT_NE(std::u16string_view(storage, 6), u"s3cret") << "masked where it stands";
+    EXPECT_EQ(masked.Reveal().View(), u"s3cret");
+    EXPECT_EQ(masked.Reveal().View(), u"s3cret");
+}
+
 }  // namespace
 }  // namespace zandrel

@@ -138,11 +138,13 @@ bool WriteResult(ProbeContext& context, std::string_view text) {
 }
 
 std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const IniValue& server,
-                                                    const IniValue& userName, WideSecret& password) {
-    auto connected = context.service.Connect(server.text, userName.text, password);
+                                                    const IniValue& userName,
+                                                    MaskedSecret<char16_t>& password) {
+    // The text of the password exists only while the call runs.
+    auto connected = context.service.Connect(server.text, userName.text, password.Reveal());
     if (const Failure* failure = FailureOf(connected)) {
         // A refusal ends the run: that was the password's last use, and it goes before the line.
-        password = WideSecret();
+        password = MaskedSecret<char16_t>();
         WriteResult(context, ConnectionFailedLine(server.ansi, *failure));
         return nullptr;
     }
@@ -150,7 +152,7 @@ std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const
 }
 
 std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const IniValue& server,
-                                                const IniValue& userName, WideSecret& password) {
+                                                const IniValue& userName, MaskedSecret<char16_t>& password) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
         return std::nullopt;
@@ -184,7 +186,7 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const Ini
 }
 
 std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& server,
-                                         const IniValue& userName, WideSecret& password) {
+                                         const IniValue& userName, MaskedSecret<char16_t>& password) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
         return std::nullopt;
@@ -220,7 +222,7 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& 
 }
 
 std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValue& server,
-                                            const IniValue& userName, WideSecret& password,
+                                            const IniValue& userName, MaskedSecret<char16_t>& password,
                                             std::string_view drive) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
@@ -278,9 +280,9 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
 
     std::string driveLine;
     {
-        // The password leaves the record for this block, the span of the three connections: it is
-        // gone before the drive's line is written, and on every way out before that.
-        WideSecret password = std::move(settings->password);
+        // The password leaves the record for this block, the span of the three connections, masked
+        // between them: it is gone before the drive's line is written, and on every way out before that.
+        MaskedSecret<char16_t> password(std::move(settings->password));
         const auto cpu = GetCpuUtilization(context, server, userName, password);
         if (!cpu) {
             return endedStatus();

@@ -141,7 +141,7 @@ std::string MemoryText(const FakeProperties& properties) {
     host.answers[kMemoryClass] = {{}, {properties}, {}};
     return Measure(host,
                    [](ProbeContext& c) {
-                       WideSecret noPassword;
+                       MaskedSecret<char16_t> noPassword;
                        return GetFreeMemory(c, kThisComputer, kNone, noPassword);
                    })
         .value_or("(ended)");
@@ -193,7 +193,7 @@ std::string DiskText(std::vector<FakeProperties> disks, const std::string& drive
     host.answers[DiskQuery(drive)] = {{}, std::move(disks), {}};
     return Measure(host,
                    [&](ProbeContext& c) {
-                       WideSecret noPassword;
+                       MaskedSecret<char16_t> noPassword;
                        return GetFreeDiskSpace(c, kThisComputer, kNone, noPassword, drive);
                    })
         .value_or("(ended)");
@@ -238,7 +238,7 @@ int CpuLoad(std::vector<FakeProperties> processors, std::optional<std::int32_t> 
     FakeManagementService host;
     host.answers[kProcessorQuery] = {{}, std::move(processors), count};
     const auto load = Measure(host, [](ProbeContext& c) {
-        WideSecret noPassword;
+        MaskedSecret<char16_t> noPassword;
         return GetCpuUtilization(c, kThisComputer, kNone, noPassword);
     });
     return load && std::holds_alternative<int>(*load) ? std::get<int>(*load) : -1;
