@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <type_traits>
 
 #include "Paths.h"
 #include "Text.h"
@@ -82,6 +83,17 @@ class FieldReader {
     size_t pos_ = 0;
 };
 
+// A secret made by `fill`, which appends at most `most` characters to a scratch text: the scratch is
+// on the heap from the start (beyond any small-string room), never moves, and is wiped on the way out.
+template <typename Char, typename Fill>
+BasicSecret<Char> MadeSecret(std::size_t most, Fill fill) {
+    std::basic_string<Char> scratch;
+    const WipeOnExit wipe(scratch);
+    scratch.reserve(std::max<std::size_t>(most, 2 * sizeof scratch));
+    fill(scratch);
+    return BasicSecret<Char>(std::basic_string_view<Char>(scratch));
+}
+
 // The characters of an ANSI file: bytes, one or more to a character as the code page has them.
 class AnsiCharacters {
   public:
@@ -101,6 +113,14 @@ class AnsiCharacters {
         result.ansi = value;
         return result;
     }
+    SecretValue Secret(std::string_view value) const {
+        SecretValue result;
+        // A byte gives at most one UTF-16 unit.
+        result.text =
+            MadeSecret<char16_t>(value.size(), [&](std::u16string& wide) { codec_.AppendWide(value, wide); });
+        result.ansi = zandrel::Secret(value);
+        return result;
+    }
 
   private:
     const TextCodec& codec_;
@@ -118,6 +138,14 @@ class WideCharacters {
         IniValue result;
         result.text = value;
         result.exact = codec_.AppendAnsi(value, result.ansi);
+        return result;
+    }
+    SecretValue Secret(std::u16string_view value) const {
+        SecretValue result;
+        result.text = WideSecret(value);
+        // A UTF-16 unit gives at most three bytes (UTF-8), a pair four.
+        result.ansi = MadeSecret<char>(
+            3 * value.size(), [&](std::string& ansi) { result.exact = codec_.AppendAnsi(value, ansi); });
         return result;
     }
 
@@ -156,6 +184,13 @@ Sought FoldSought(std::string_view section, std::string_view key, const TextCode
     return sought;
 }
 
+// What the scan found for the key: nothing, a setting cut off by the end of the file, or its value.
+template <typename Char>
+struct Found {
+    enum class Kind { Absent, Cut, Value } kind = Kind::Absent;
+    std::basic_string_view<Char> value;
+};
+
 // The scan over fields of one kind of text. The first characters of each field are decoded and
 // folded into two buffers that are reused, so that what they held can be wiped at the end.
 template <typename Characters>
@@ -179,12 +214,13 @@ class Scan {
     Scan(const Scan&) = delete;
     Scan& operator=(const Scan&) = delete;
 
-    IniValue Find(View text) {
+    Found<Char> Find(View text) {
+        using Kind = typename Found<Char>::Kind;
         FieldReader<Char> fields(text);
         for (;;) {
             const auto field = fields.Next();
             if (!field) {
-                return PlainValue(kNotFound);
+                return {};
             }
             if (IsHeader(TrimBlanks(field->text))) {
                 break;
@@ -200,13 +236,13 @@ class Scan {
             // A setting cut off by the end of the file has no value: taking the rest of the file
             // would hand out a password or host name that was never closed.
             if (!field->complete) {
-                return IniValue{};
+                return {Kind::Cut, {}};
             }
             // Whatever single character follows the key is its separator, however many bytes it takes.
             const View rest = trimmed.substr(*keyEnd);
-            return characters_.Value(rest.empty() ? rest : rest.substr(characters_.Length(rest)));
+            return {Kind::Value, rest.empty() ? rest : rest.substr(characters_.Length(rest))};
         }
-        return PlainValue(kNotFound);
+        return {};
     }
 
   private:
@@ -265,17 +301,35 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Appends to `bytes`; when it must grow, the old buffer is wiped before it is let go.
-void AppendWiping(std::string& bytes, std::string_view more) {
-    if (bytes.size() + more.size() > bytes.capacity()) {
-        std::string grown;
-        grown.reserve(std::max(2 * bytes.capacity(), bytes.size() + more.size()));
-        grown += bytes;
-        WipeText(bytes);
-        bytes.swap(grown);
+template <typename Value>
+Value NotFoundValue() {
+    if constexpr (std::is_same_v<Value, SecretValue>) {
+        return {WideSecret(u"NOTFOUND"), Secret(kNotFound)};
+    } else {
+        return PlainValue(kNotFound);
     }
-    bytes += more;
 }
+
+template <typename Value, typename Characters>
+Value ScanFor(const Characters& characters, const Sought& sought, const TextCodec& codec,
+              std::basic_string_view<typename Characters::Char> text) {
+    const auto found = Scan<Characters>(characters, sought, codec).Find(text);
+    using Kind = typename decltype(found)::Kind;
+    if (found.kind == Kind::Absent) {
+        return NotFoundValue<Value>();
+    }
+    if (found.kind == Kind::Cut) {
+        return Value{};
+    }
+    if constexpr (std::is_same_v<Value, SecretValue>) {
+        return characters.Secret(found.value);
+    } else {
+        return characters.Value(found.value);
+    }
+}
+
+// What is read first when the file's size cannot be told.
+constexpr std::size_t kFirstReadSize = 4096;
 
 }  // namespace
 
@@ -286,8 +340,9 @@ IniValue PlainValue(std::string_view ascii) {
     return value;
 }
 
-IniValue FindIniValue(std::string_view fileBytes, std::string_view section, std::string_view key,
-                      const TextCodec& codec) {
+template <typename Value>
+Value FindIniValue(std::string_view fileBytes, std::string_view section, std::string_view key,
+                   const TextCodec& codec) {
     const Sought sought = FoldSought(section, key, codec);
     constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
     constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
@@ -295,11 +350,11 @@ IniValue FindIniValue(std::string_view fileBytes, std::string_view section, std:
     const bool utf8 =
         !utf16 && (StartsWith(fileBytes, kUtf8Mark) || (HasNonAscii(fileBytes) && IsUtf8(fileBytes)));
     if (!utf16 && !utf8) {
-        const AnsiCharacters characters(codec);
-        return Scan<AnsiCharacters>(characters, sought, codec).Find(fileBytes);
+        return ScanFor<Value>(AnsiCharacters(codec), sought, codec, fileBytes);
     }
     // Reserved at its full size up front, so that the decoded text never moves and leaves a copy.
     std::u16string text;
+    const WipeOnExit wipeText(text);
     text.reserve(fileBytes.size());
     if (utf16) {
         AppendUtf16LeAsWide(fileBytes.substr(kUtf16LeMark.size()), text);
@@ -307,41 +362,56 @@ IniValue FindIniValue(std::string_view fileBytes, std::string_view section, std:
         AppendUtf8AsWide(StartsWith(fileBytes, kUtf8Mark) ? fileBytes.substr(kUtf8Mark.size()) : fileBytes,
                          text);
     }
-    const WideCharacters characters(codec);
-    IniValue value = Scan<WideCharacters>(characters, sought, codec).Find(text);
-    WipeText(text);
-    return value;
+    return ScanFor<Value>(WideCharacters(codec), sought, codec, std::u16string_view(text));
 }
 
-std::optional<IniValue> ReadIniValue(std::string_view section, std::string_view key,
-                                     std::string_view fileName, std::string_view directory,
-                                     const TextCodec& codec) {
+template <typename Value>
+std::optional<Value> ReadIniValue(std::string_view section, std::string_view key, std::string_view fileName,
+                                  std::string_view directory, const TextCodec& codec) {
     const std::string path = JoinPath(directory, fileName);
+    // Declared before the file, so that it outlives the stream that reads into it.
+    Secret bytes;
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         return std::nullopt;
     }
-    std::string bytes;
-    // Sized for the whole file at once where its size can be told, so that it is read without moving.
+    // Unbuffered, the C runtime reads straight into our buffer: no buffer of its own is freed with the
+    // file's text in it, and no copy out of one passes the text through vector registers.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    // Sized for the whole file at once where its size can be told; a file that grows meanwhile grows
+    // the buffer, which wipes what it leaves.
+    std::size_t capacity = kFirstReadSize;
     if (std::fseek(file.get(), 0, SEEK_END) == 0) {
         const long size = std::ftell(file.get());
         if (size > 0) {
-            bytes.reserve(static_cast<std::size_t>(size));
+            capacity = static_cast<std::size_t>(size) + 1;
         }
         std::fseek(file.get(), 0, SEEK_SET);
     }
-    char chunk[4096];
-    std::size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-        AppendWiping(bytes, std::string_view(chunk, count));
+    bytes.Resize(capacity);
+    std::size_t length = 0;
+    for (;;) {
+        if (length == bytes.size()) {
+            bytes.Resize(2 * bytes.size());
+        }
+        const std::size_t count = std::fread(bytes.data() + length, 1, bytes.size() - length, file.get());
+        if (count == 0) {
+            break;
+        }
+        length += count;
     }
-    WipeBytes(chunk, sizeof chunk);
     // A read error midway leaves what was read: the scan works on that and the value may stay absent.
-    IniValue value = FindIniValue(bytes, section, key, codec);
-    WipeText(bytes);
-    std::optional<IniValue> result(std::move(value));
-    WipeValue(value);
-    return result;
+    return FindIniValue<Value>(std::string_view(bytes.data(), length), section, key, codec);
 }
+
+template IniValue FindIniValue<IniValue>(std::string_view, std::string_view, std::string_view,
+                                         const TextCodec&);
+template SecretValue FindIniValue<SecretValue>(std::string_view, std::string_view, std::string_view,
+                                               const TextCodec&);
+template std::optional<IniValue> ReadIniValue<IniValue>(std::string_view, std::string_view, std::string_view,
+                                                        std::string_view, const TextCodec&);
+template std::optional<SecretValue> ReadIniValue<SecretValue>(std::string_view, std::string_view,
+                                                              std::string_view, std::string_view,
+                                                              const TextCodec&);
 
 }  // namespace zandrel

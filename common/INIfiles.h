@@ -11,9 +11,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 
+#include "Secret.h"
 #include "TextCodec.h"
-#include "Wipe.h"
 
 namespace zandrel {
 
@@ -41,49 +43,95 @@ inline void EmptyIfNotFound(IniValue& value) noexcept {
     }
 }
 
+// A value that must not outlive its use, the password: the same two forms, each a Secret, so that
+// neither is ever kept inside the object or left behind by a move.
+struct SecretValue {
+    WideSecret text;
+    Secret ansi;
+    bool exact = true;
+};
+
+inline void EmptyIfNotFound(SecretValue& value) noexcept {
+    if (value.ansi.View() == kNotFound) {
+        value = SecretValue{};
+    }
+}
+
+inline void EmptyIfNotFound(WideSecret& value) noexcept {
+    if (value.View() == u"NOTFOUND") {
+        value = WideSecret{};
+    }
+}
+
 // A fixed ASCII text as a value.
 IniValue PlainValue(std::string_view ascii);
 
-// Zeroes both forms of a value (a password's), the source of a move included: a short text stays in
-// the moved-from object itself.
-inline void WipeValue(IniValue& value) noexcept {
-    WipeText(value.text);
-    WipeText(value.ansi);
-}
-
-// The scan itself, over the bytes of a settings file. `section` and `key` are ASCII (UTF-8).
-IniValue FindIniValue(std::string_view fileBytes, std::string_view section, std::string_view key,
-                      const TextCodec& codec);
+// The scan itself, over the bytes of a settings file. `section` and `key` are ASCII (UTF-8). `Value`
+// is IniValue or SecretValue; a SecretValue is built in its own storage straight from the file's
+// text, through scratch buffers that are wiped.
+template <typename Value = IniValue>
+Value FindIniValue(std::string_view fileBytes, std::string_view section, std::string_view key,
+                   const TextCodec& codec);
 
 // Reads `fileName` in `directory` and returns the value, or kNotFound. An empty optional means the
 // file could not be opened: the probe must end at once without writing anything. Every buffer that
-// held the file's text is wiped before the call returns.
-[[nodiscard]] std::optional<IniValue> ReadIniValue(std::string_view section, std::string_view key,
-                                                   std::string_view fileName, std::string_view directory,
-                                                   const TextCodec& codec);
+// held the file's text, the C runtime's stream buffer included, is wiped before the call returns.
+template <typename Value = IniValue>
+[[nodiscard]] std::optional<Value> ReadIniValue(std::string_view section, std::string_view key,
+                                                std::string_view fileName, std::string_view directory,
+                                                const TextCodec& codec);
 
-// One key of a probe's settings and the field of its settings record that takes the value.
+extern template IniValue FindIniValue<IniValue>(std::string_view, std::string_view, std::string_view,
+                                                const TextCodec&);
+extern template SecretValue FindIniValue<SecretValue>(std::string_view, std::string_view, std::string_view,
+                                                      const TextCodec&);
+extern template std::optional<IniValue> ReadIniValue<IniValue>(std::string_view, std::string_view,
+                                                               std::string_view, std::string_view,
+                                                               const TextCodec&);
+extern template std::optional<SecretValue> ReadIniValue<SecretValue>(std::string_view, std::string_view,
+                                                                     std::string_view, std::string_view,
+                                                                     const TextCodec&);
+
+// One key of a probe's settings and the field of its settings record that takes the value: an
+// IniValue, or for the password a SecretValue, or a WideSecret when only its characters are passed on
+// (the ANSI form is then wiped as soon as it is read).
 template <typename Settings>
 struct SettingKey {
     std::string_view key;
-    IniValue Settings::*field;
+    std::variant<IniValue Settings::*, SecretValue Settings::*, WideSecret Settings::*> field;
 };
 
 // Reads each key in turn from `fileName` in `directory`, the section being the file's own name, one
 // ReadIniValue each, into its field (kNotFound when absent). Nothing when the file cannot be opened:
-// the keys after that are not read.
+// the keys after that are not read, and the secrets read before are wiped.
 template <typename Settings>
 [[nodiscard]] std::optional<Settings> ReadSettings(std::string_view fileName, std::string_view directory,
                                                    std::span<const SettingKey<Settings>> keys,
                                                    const TextCodec& codec) {
-    Settings settings{};
+    // Built where it is returned from, never moved: only the one record ever holds the values.
+    std::optional<Settings> settings(std::in_place);
     for (const SettingKey<Settings>& key : keys) {
-        std::optional<IniValue> value = ReadIniValue(fileName, key.key, fileName, directory, codec);
-        if (!value) {
-            return std::nullopt;
+        const bool read = std::visit(
+            [&](auto field) {
+                using Field = std::remove_cvref_t<decltype(*settings.*field)>;
+                using Value = std::conditional_t<std::is_same_v<Field, WideSecret>, SecretValue, Field>;
+                std::optional<Value> value =
+                    ReadIniValue<Value>(fileName, key.key, fileName, directory, codec);
+                if (!value) {
+                    return false;
+                }
+                if constexpr (std::is_same_v<Field, WideSecret>) {
+                    *settings.*field = std::move(value->text);
+                } else {
+                    *settings.*field = std::move(*value);
+                }
+                return true;
+            },
+            key.field);
+        if (!read) {
+            settings.reset();
+            break;
         }
-        settings.*key.field = std::move(*value);
-        WipeValue(*value);
     }
     return settings;
 }

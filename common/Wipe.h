@@ -1,5 +1,6 @@
-// Wiping secrets (the remote account's password) out of memory once the call that needed them has
-// returned, so that no later crash dump or swapped page shows them.
+// Wiping what may hold a password (the remote account's) out of memory, so that no later crash dump or
+// swapped page shows it. The password itself travels as a Secret (Secret.h), which wipes itself; these
+// serve the scratch buffers that the settings reader passes a file's text through.
 #pragma once
 
 #include <cstddef>

@@ -31,6 +31,7 @@ std::string Find(std::string_view file, std::string_view key) {
 TEST_P(FindIniValueTest, AnswersAsTheFileSays) {
     const IniCase& c = GetParam();
     EXPECT_EQ(Find(c.file, c.key), c.expected);
+    EXPECT_EQ(FindIniValue<SecretValue>(c.file, "event.conf", c.key, kWestern).ansi.View(), c.expected);
 }
 
 const std::string kHeader = "[event.conf]\r\n";
@@ -109,10 +110,16 @@ class CharactersTest : public ::testing::TestWithParam<CharacterCase> {};
 
 TEST_P(CharactersTest, ReadsCharactersNotBytes) {
     const CharacterCase& c = GetParam();
-    const IniValue value = FindIniValue(c.file, "event.conf", c.key, testing::FakeTextCodec(c.codePage));
+    const testing::FakeTextCodec codec(c.codePage);
+    const IniValue value = FindIniValue(c.file, "event.conf", c.key, codec);
     EXPECT_EQ(value.ansi, c.ansi);
     EXPECT_EQ(value.text, c.text);
     EXPECT_EQ(value.exact, c.exact);
+    // A password is built by its own path, through scratch buffers sized in advance.
+    const SecretValue secret = FindIniValue<SecretValue>(c.file, "event.conf", c.key, codec);
+    EXPECT_EQ(secret.ansi.View(), c.ansi);
+    EXPECT_EQ(secret.text.View(), c.text);
+    EXPECT_EQ(secret.exact, c.exact);
 }
 
 const std::string kUtf8Mark = "\xEF\xBB\xBF";
@@ -191,6 +198,61 @@ TEST(ReadIniValue, ReadsTheNamedFileInTheDirectory) {
     // The file is read anew on every call.
     dir.Write("memory.conf", "[memory.conf]\r\nDisk=D\r\n");
     EXPECT_EQ(ReadIniValue("memory.conf", "Disk", "memory.conf", dir.Path(), kWestern), PlainValue("D"));
+}
+
+// The western code page, whose folding of `key` points the directory, a text the test owns, elsewhere:
+// the next key's file cannot be opened. (The open file itself could not be removed on Windows.)
+class LosingTheFileCodec : public TextCodec {
+  public:
+    LosingTheFileCodec(std::string& directory, std::u16string key)
+        : directory_(directory), key_(std::move(key)) {}
+    void AppendWide(std::string_view ansi, std::u16string& wide) const override {
+        kWestern.AppendWide(ansi, wide);
+    }
+    std::size_t AnsiCharacterLength(std::string_view ansi) const override {
+        return kWestern.AnsiCharacterLength(ansi);
+    }
+    bool AppendAnsi(std::u16string_view wide, std::string& ansi) const override {
+        return kWestern.AppendAnsi(wide, ansi);
+    }
+    void FoldCase(std::u16string_view text, std::u16string& folded) const override {
+        if (text == key_) {
+            directory_.back() = '~';
+        }
+        kWestern.FoldCase(text, folded);
+    }
+
+  private:
+    std::string& directory_;
+    std::u16string key_;
+};
+
+TEST(ReadSettings, KeepsTheSecretsOnlyWhileTheRecordLives) {
+    struct Settings {
+        IniValue server;
+        SecretValue password;
+        WideSecret characters;
+    };
+    constexpr SettingKey<Settings> kKeys[] = {{"Server", &Settings::server},
+                                              {"Password", &Settings::password},
+                                              {"Password", &Settings::characters}};
+    const struct {
+        const char16_t* lostAt;  // the key whose reading loses the file for the keys after it
+        std::size_t held;        // secrets held by the record read
+    } kCases[] = {{u"", 3}, {u"Password", 0}};
+    for (const auto& c : kCases) {
+        testing::ScratchDir dir;
+        dir.Write("memory.conf", "[memory.conf]\r\nServer=HostA\r\nPassword=s3cret\r\n");
+        std::string directory = dir.Path();
+        const std::optional<Settings> settings =
+            ReadSettings<Settings>("memory.conf", directory, kKeys, LosingTheFileCodec(directory, c.lostAt));
+        EXPECT_EQ(settings.has_value(), c.held != 0);
+        EXPECT_EQ(SecretsHeld::Count(), c.held) << "an early return leaves nothing";
+        if (settings) {
+            EXPECT_EQ(settings->password.ansi.View(), "s3cret");
+            EXPECT_EQ(settings->characters.View(), u"s3cret");
+        }
+    }
 }
 
 TEST(ReadIniValue, MissingFileIsNoValueAtAll) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
+#include <vector>
 
+#include "Secret.h"
 #include "Wipe.h"
 
 namespace zandrel {
@@ -38,6 +41,69 @@ TEST(WipeText, OnEveryWayOutOfTheScope) {
     }
     EXPECT_EQ(buffer[0], '\0');
     EXPECT_TRUE(password.empty());
+}
+
+// Hands out storage and keeps what each block held when it came back.
+template <typename Char>
+struct RecordingAllocator {
+    using value_type = Char;
+    std::vector<std::basic_string<Char>>* returned = nullptr;
+
+    Char* allocate(std::size_t count) { return std::allocator<Char>().allocate(count); }
+    void deallocate(Char* block, std::size_t count) {
+        returned->emplace_back(block, count);
+        std::allocator<Char>().deallocate(block, count);
+    }
+};
+
+static_assert(!std::is_copy_constructible_v<Secret> && !std::is_copy_assignable_v<Secret>);
+static_assert(std::is_nothrow_move_constructible_v<WideSecret>);
+
+TEST(Secret, WipesEveryBlockItLetsGo) {
+    using Recorded = BasicSecret<char16_t, RecordingAllocator<char16_t>>;
+    const struct {
+        const char* name;
+        void (*letGo)(Recorded&);
+    } kCases[] = {
+        {"destroyed", [](Recorded& secret) { std::destroy_at(&secret); }},
+        {"assigned over", [](Recorded& secret) { secret = Recorded(); }},
+        {"resized", [](Recorded& secret) { secret.Resize(40); }},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::u16string> returned;
+        alignas(Recorded) unsigned char room[sizeof(Recorded)];
+        Recorded* secret = new (room) Recorded(std::u16string_view(u"s3cret"), {&returned});
+        c.letGo(*secret);
+        ASSERT_EQ(returned.size(), 1u);
+        EXPECT_EQ(returned[0], std::u16string(7, u'\0'));
+        if (std::string_view(c.name) != "destroyed") {
+            std::destroy_at(secret);
+        }
+    }
+}
+
+TEST(Secret, MoveHandsOnTheStorageAndLeavesNothing) {
+    const std::size_t before = SecretsHeld::Count();
+    Secret source(std::string_view("short"));
+    const char* storage = source.c_str();
+    Secret taken = std::move(source);
+    EXPECT_EQ(taken.c_str(), storage) << "the pointer moves, not the characters";
+    EXPECT_EQ(source.data(), nullptr);
+    EXPECT_TRUE(source.empty());
+    EXPECT_EQ(taken.View(), "short");
+    taken.Resize(8);
+    EXPECT_EQ(taken.View(), std::string_view("short\0\0\0", 8));
+    EXPECT_EQ(SecretsHeld::Count(), before + 1);
+}
+
+TEST(MaskedSecret, KeepsNoTextBetweenItsUses) {
+    WideSecret secret(std::u16string_view(u"s3cret"));
+    const char16_t* storage = secret.c_str();
+    const MaskedSecret<char16_t> masked(std::move(secret));
+    EXPECT_NE(std::u16string_view(storage, 6), u"s3cret") << "masked where it stands";
+    EXPECT_EQ(masked.Reveal().View(), u"s3cret");
+    EXPECT_EQ(masked.Reveal().View(), u"s3cret");
 }
 
 }  // namespace

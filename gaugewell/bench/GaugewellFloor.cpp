@@ -15,7 +15,7 @@ template <typename Query>
 size_t ReadAll(WbemService& service, Query query, std::initializer_list<const char*> properties) {
     using zandrel::FailureOf;
     using zandrel::ValueOf;
-    auto connected = service.Connect(u".", u"", u"");
+    auto connected = service.Connect(u".", u"", zandrel::WideSecret());
     if (FailureOf(connected)) {
         return 0;
     }

@@ -8,7 +8,6 @@
 
 #include "INIfiles.h"
 #include "Text.h"
-#include "Wipe.h"
 #include "gaugewell/core/Lines.h"
 
 namespace zandrel::gaugewell {
@@ -20,7 +19,7 @@ inline constexpr std::string_view kSettingsFile = "memory.conf";
 struct ProbeSettings {
     IniValue server;
     IniValue userName;
-    IniValue password;
+    WideSecret password;  // only its characters go to the service
     IniValue disk;
 };
 
@@ -143,9 +142,13 @@ bool WriteResult(ProbeContext& context, std::string_view text) {
 }
 
 std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const IniValue& server,
-                                                    const IniValue& userName, const IniValue& password) {
-    auto connected = context.service.Connect(server.text, userName.text, password.text);
+                                                    const IniValue& userName,
+                                                    MaskedSecret<char16_t>& password) {
+    // The text of the password exists only while the call runs.
+    auto connected = context.service.Connect(server.text, userName.text, password.Reveal());
     if (const Failure* failure = FailureOf(connected)) {
+        // A refusal ends the run: that was the password's last use, and it goes before the line.
+        password = MaskedSecret<char16_t>();
         WriteResult(context, ConnectionFailedLine(server.ansi, *failure));
         return nullptr;
     }
@@ -153,7 +156,7 @@ std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const
 }
 
 std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const IniValue& server,
-                                                const IniValue& userName, const IniValue& password) {
+                                                const IniValue& userName, MaskedSecret<char16_t>& password) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
         return std::nullopt;
@@ -199,7 +202,7 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const Ini
 }
 
 std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& server,
-                                         const IniValue& userName, const IniValue& password) {
+                                         const IniValue& userName, MaskedSecret<char16_t>& password) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
         return std::nullopt;
@@ -240,7 +243,7 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& 
 }
 
 std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValue& server,
-                                            const IniValue& userName, const IniValue& password,
+                                            const IniValue& userName, MaskedSecret<char16_t>& password,
                                             std::string_view drive) {
     const auto connection = ConnectToHost(context, server, userName, password);
     if (!connection) {
@@ -284,14 +287,10 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
     if (!settings) {
         return ExitStatus::SettingsUnusable;
     }
-    // The password stays in the one value it was read into, never copied, and is wiped as soon as
-    // the last connection has been made, or on whichever way the run ends before that.
-    IniValue& password = settings->password;
-    const WipeOnExit wipePassword(password.text);
-    const WipeOnExit wipePasswordAnsi(password.ansi);
-    for (IniValue* value : {&settings->server, &settings->userName, &password, &settings->disk}) {
+    for (IniValue* value : {&settings->server, &settings->userName, &settings->disk}) {
         EmptyIfNotFound(*value);
     }
+    EmptyIfNotFound(settings->password);
     // The service takes the values' characters, so a value that the ANSI code page cannot hold still
     // names its host; only the lines show such a character as the code page's default character.
     const IniValue server = settings->server.text.empty() ? PlainValue(".") : settings->server;
@@ -305,40 +304,44 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
         return context.log.LineLost() ? ExitStatus::ResultUnwritable : ExitStatus::Completed;
     };
 
-    const auto cpu = GetCpuUtilization(context, server, userName, password);
-    if (!cpu) {
-        return endedStatus();
-    }
-    if (!WriteResult(context, ProcessorLoadLine(LoadText(*cpu)))) {
-        return ExitStatus::ResultUnwritable;
-    }
-
-    const auto memory = GetFreeMemory(context, server, userName, password);
-    if (!memory) {
-        return endedStatus();
-    }
-    if (!WriteResult(context, FreeMemoryLine(*memory))) {
-        return ExitStatus::ResultUnwritable;
-    }
-
     std::string driveLine;
-    if (disk.empty()) {
-        driveLine = NoDriveLine();
-    } else {
-        const std::string_view trimmed = TrimBlanks(disk);
-        const std::string drive = std::string(trimmed.substr(0, 1)) + ":";
-        const char letter = drive.front();
-        if ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) {
-            const auto space = GetFreeDiskSpace(context, server, userName, password, drive);
-            if (!space) {
-                return endedStatus();
-            }
-            driveLine = FreeDiskSpaceLine(drive, *space);
+    {
+        // The password leaves the record for this block, the span of the three connections, masked
+        // between them: it is gone before the drive's line is written, and on every way out before that.
+        MaskedSecret<char16_t> password(std::move(settings->password));
+        const auto cpu = GetCpuUtilization(context, server, userName, password);
+        if (!cpu) {
+            return endedStatus();
+        }
+        if (!WriteResult(context, ProcessorLoadLine(LoadText(*cpu)))) {
+            return ExitStatus::ResultUnwritable;
+        }
+
+        const auto memory = GetFreeMemory(context, server, userName, password);
+        if (!memory) {
+            return endedStatus();
+        }
+        if (!WriteResult(context, FreeMemoryLine(*memory))) {
+            return ExitStatus::ResultUnwritable;
+        }
+
+        if (disk.empty()) {
+            driveLine = NoDriveLine();
         } else {
-            driveLine = DriveInvalidLine();
+            const std::string_view trimmed = TrimBlanks(disk);
+            const std::string drive = std::string(trimmed.substr(0, 1)) + ":";
+            const char letter = drive.front();
+            if ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) {
+                const auto space = GetFreeDiskSpace(context, server, userName, password, drive);
+                if (!space) {
+                    return endedStatus();
+                }
+                driveLine = FreeDiskSpaceLine(drive, *space);
+            } else {
+                driveLine = DriveInvalidLine();
+            }
         }
     }
-    WipeValue(password);
     if (!WriteResult(context, driveLine) || !WriteResult(context, ClosingLine())) {
         return ExitStatus::ResultUnwritable;
     }

@@ -38,21 +38,23 @@ std::optional<double> ParseCount(const std::optional<std::string>& text);
 bool WriteResult(ProbeContext& context, std::string_view text);
 
 // The connection values are the settings' values: their characters go to the service, the server's
-// ANSI form into the lines.
+// ANSI form into the lines. The password's text is unmasked for each connection call only; a refused
+// connection ends the run and wipes it at once.
 
 // Connects to the host's service; on failure writes the connection line and gives nothing: the run ends.
 std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const IniValue& server,
-                                                    const IniValue& userName, const IniValue& password);
+                                                    const IniValue& userName,
+                                                    MaskedSecret<char16_t>& password);
 
 // Each measurement gives nothing when the run must end (connection failed; for the memory probe also
 // an operating-system query that does not yield exactly one instance).
 using CpuUtilization = std::variant<int, std::string>;  // the load in percent, or the failure text
 std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const IniValue& server,
-                                                const IniValue& userName, const IniValue& password);
+                                                const IniValue& userName, MaskedSecret<char16_t>& password);
 std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& server,
-                                         const IniValue& userName, const IniValue& password);
+                                         const IniValue& userName, MaskedSecret<char16_t>& password);
 std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValue& server,
-                                            const IniValue& userName, const IniValue& password,
+                                            const IniValue& userName, MaskedSecret<char16_t>& password,
                                             std::string_view drive);
 
 // One whole run with the settings file in `directory` (read through `codec` when it is in the ANSI

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "Failure.h"
+#include "Secret.h"
 
 namespace zandrel::gaugewell {
 
@@ -51,10 +52,11 @@ class ManagementService {
   public:
     virtual ~ManagementService() = default;
     // Creates a locator and connects it to `server` ("." is this computer) in the default namespace.
-    // The service takes wide text: the three values come as the characters of the settings file.
+    // The service takes wide text: the three values come as the characters of the settings file, the
+    // password in the secret's own storage.
     [[nodiscard]] virtual ServiceResult<ManagementConnection> Connect(std::u16string_view server,
                                                                       std::u16string_view userName,
-                                                                      std::u16string_view password) = 0;
+                                                                      const WideSecret& password) = 0;
 };
 
 // The user's regional settings, as far as the probe's texts depend on them.

@@ -82,11 +82,10 @@ class FakeConnection : public ManagementConnection {
 
 ServiceResult<ManagementConnection> FakeManagementService::Connect(std::u16string_view server,
                                                                    std::u16string_view userName,
-                                                                   std::u16string_view password) {
+                                                                   const WideSecret& password) {
     const int index = connections_++;
     calls.push_back("Connect " + zandrel::WideToUtf8(server) + "|" + zandrel::WideToUtf8(userName) + "|" +
-                    zandrel::WideToUtf8(password));
-    lastPassword = password;
+                    zandrel::WideToUtf8(password.View()));
     if (const auto failure = connectFailures.find(index); failure != connectFailures.end()) {
         return failure->second;
     }

@@ -36,11 +36,10 @@ class FakeManagementService : public ManagementService {
     // Answers by class name (InstancesOf) or query text (ExecQuery); anything else yields an empty set.
     std::map<std::string, FakeAnswer> answers;
     std::vector<std::string> calls;
-    std::u16string_view lastPassword;  // the run's own buffer, as the last connection was given it
 
     // Recorded as "Connect server|user|password", the values in UTF-8.
     ServiceResult<ManagementConnection> Connect(std::u16string_view server, std::u16string_view userName,
-                                                std::u16string_view password) override;
+                                                const WideSecret& password) override;
 
   private:
     int connections_ = 0;

@@ -140,7 +140,11 @@ auto Measure(FakeManagementService& host, Probe probe) {
 std::string MemoryText(const FakeProperties& properties) {
     FakeManagementService host;
     host.answers[kMemoryClass] = {.instances = {properties}};
-    return Measure(host, [](ProbeContext& c) { return GetFreeMemory(c, kThisComputer, kNone, kNone); })
+    return Measure(host,
+                   [](ProbeContext& c) {
+                       MaskedSecret<char16_t> noPassword;
+                       return GetFreeMemory(c, kThisComputer, kNone, noPassword);
+                   })
         .value_or("(ended)");
 }
 
@@ -197,7 +201,10 @@ std::string DiskText(std::vector<FakeProperties> disks, const std::string& drive
     FakeManagementService host;
     host.answers[DiskQuery(drive)] = {.instances = std::move(disks)};
     return Measure(host,
-                   [&](ProbeContext& c) { return GetFreeDiskSpace(c, kThisComputer, kNone, kNone, drive); })
+                   [&](ProbeContext& c) {
+                       MaskedSecret<char16_t> noPassword;
+                       return GetFreeDiskSpace(c, kThisComputer, kNone, noPassword, drive);
+                   })
         .value_or("(ended)");
 }
 
@@ -239,8 +246,10 @@ TEST(GetFreeDiskSpace, ShowsWholeMegabytesAndTheFreeShare) {
 int CpuLoad(std::vector<FakeProperties> processors, std::optional<std::int32_t> count = std::nullopt) {
     FakeManagementService host;
     host.answers[kProcessorQuery] = {.instances = std::move(processors), .count = count};
-    const auto load =
-        Measure(host, [](ProbeContext& c) { return GetCpuUtilization(c, kThisComputer, kNone, kNone); });
+    const auto load = Measure(host, [](ProbeContext& c) {
+        MaskedSecret<char16_t> noPassword;
+        return GetCpuUtilization(c, kThisComputer, kNone, noPassword);
+    });
     return load && std::holds_alternative<int>(*load) ? std::get<int>(*load) : -1;
 }
 
@@ -363,24 +372,36 @@ TEST(Main, TheServiceGetsTheCharactersAndTheLineTheCodePage) {
 }
 
 TEST(Main, WipesThePasswordOnceTheLastConnectionIsMade) {
-    // What the password's buffer holds as each line is written; it lives until the run ends.
+    // Whether the password is still held as each line is written.
     struct Watcher : MemoryResultFile {
-        explicit Watcher(const FakeManagementService& service) : host(service) {}
         Status AppendLine(std::string_view text) override {
-            seen.emplace_back(host.lastPassword);
+            held.push_back(SecretsHeld::Count() != 0);
             return MemoryResultFile::AppendLine(text);
         }
-        const FakeManagementService& host;
-        std::vector<std::u16string> seen;
+        std::vector<bool> held;
     };
-    FakeManagementService host = HealthyHost();
-    Watcher resultFile(host);
-    ScratchDir dir;
-    dir.Write("memory.conf", "[memory.conf]\r\nServer=HostA\r\nPassword=s3cret\r\nDisk=C\r\n");
-    FakeLocale locale;
-    EXPECT_EQ(Main(host, locale, kWestern, resultFile, dir.Path()), ExitStatus::Completed);
-    EXPECT_THAT(resultFile.seen,
-                ElementsAre(u"s3cret", u"s3cret", std::u16string(6, u'\0'), std::u16string(6, u'\0')));
+    const std::string settings = "[memory.conf]\r\nServer=HostA\r\nPassword=s3cret\r\nDisk=C\r\n";
+    const struct {
+        std::optional<int> refused;  // the connection that fails
+        std::vector<bool> held;
+    } kCases[] = {
+        {std::nullopt, {true, true, false, false}},
+        {0, {false}},  // a refusal is the last use: gone before its line
+        {2, {true, true, false}},
+    };
+    for (const auto& c : kCases) {
+        FakeManagementService host = HealthyHost();
+        if (c.refused) {
+            host.connectFailures[*c.refused] = kNoHost;
+        }
+        Watcher resultFile;
+        ScratchDir dir;
+        dir.Write("memory.conf", settings);
+        FakeLocale locale;
+        EXPECT_EQ(Main(host, locale, kWestern, resultFile, dir.Path()), ExitStatus::Completed);
+        EXPECT_EQ(resultFile.held, c.held) << c.refused.value_or(-1);
+        EXPECT_EQ(SecretsHeld::Count(), 0u);
+    }
 }
 
 TEST(Main, ReportsEachFailureRow) {

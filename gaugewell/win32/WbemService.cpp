@@ -40,14 +40,19 @@ class Bstr : public UniqueBstr {
     explicit Bstr(std::u16string_view text) : UniqueBstr(std::wstring(text.begin(), text.end()).c_str()) {}
 };
 
-// The password as the connection call takes it, copied straight into its text, which is wiped
+// The password as the connection call takes it, made from the secret's characters straight into its
+// text, one at a time as the secret copies them (a vector register would keep a piece), and wiped
 // before it is freed (a freed text may be kept in a cache for reuse, with its characters).
 class SecretBstr {
   public:
-    explicit SecretBstr(std::u16string_view text) {
+    explicit SecretBstr(const WideSecret& secret) {
+        const std::u16string_view text = secret.View();
         text_ = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));
         if (text_ != nullptr) {
-            std::copy(text.begin(), text.end(), text_);
+            volatile OLECHAR* const at = text_;
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                at[i] = text[i];
+            }
         }
     }
     SecretBstr(const SecretBstr&) = delete;
@@ -224,7 +229,7 @@ WbemService::WbemService() {
 
 ServiceResult<ManagementConnection> WbemService::Connect(std::u16string_view server,
                                                          std::u16string_view userName,
-                                                         std::u16string_view password) {
+                                                         const WideSecret& password) {
     ComPtr<ISWbemLocator> locator;
     ForgetErrorInfo();
     HRESULT result = CoCreateInstance(CLSID_SWbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_ISWbemLocator,

@@ -13,7 +13,7 @@ class WbemService : public ManagementService {
     WbemService();
 
     ServiceResult<ManagementConnection> Connect(std::u16string_view server, std::u16string_view userName,
-                                                std::u16string_view password) override;
+                                                const WideSecret& password) override;
 
   private:
     ComApartment apartment_;

@@ -4,11 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "siftwell/core/CaptureContext.h"
 #include "INIfiles.h"
-#include "Wipe.h"
 #include "siftwell/core/Lines.h"
 #include "siftwell/core/WinNet.h"
 #include "siftwell/core/eventlog.h"
@@ -29,7 +30,7 @@ constexpr std::array<std::pair<std::string_view, std::int32_t>, 6> kEventTypes =
 struct CaptureSettings {
     IniValue server;
     IniValue userName;
-    IniValue password;
+    SecretValue password;
     IniValue logType;
     IniValue errorLevel;
     IniValue overwriteLog;
@@ -55,7 +56,15 @@ bool IsDigit(char c) {
 // unusable as a missing one.
 bool AllExact(const CaptureSettings& settings) {
     for (const SettingKey<CaptureSettings>& key : kCaptureSettingKeys) {
-        if (!(settings.*key.field).exact) {
+        const auto exact = [&](auto field) {
+            // A value kept only as characters (no key here) has no ANSI form to lose any in.
+            if constexpr (std::is_same_v<std::remove_cvref_t<decltype(settings.*field)>, WideSecret>) {
+                return true;
+            } else {
+                return (settings.*field).exact;
+            }
+        };
+        if (!std::visit(exact, key.field)) {
             return false;
         }
     }
@@ -121,20 +130,15 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
     if (!settings) {
         return ExitStatus::SettingsUnusable;
     }
-    // The password stays in the one string it was read into, never copied, and is wiped as soon as
-    // the connection call has returned, or on whichever way the run ends before that. Its wide form
-    // is not needed at all.
-    WipeText(settings->password.text);
-    std::string& password = settings->password.ansi;
-    const WipeOnExit wipePassword(password);
     if (!AllExact(*settings)) {
         return ExitStatus::SettingsUnusable;
     }
     // The error level and the time zone are read as they stand: the marker is no level and no hours.
-    for (IniValue* value : {&settings->server, &settings->userName, &settings->password, &settings->logType,
-                            &settings->overwriteLog}) {
+    for (IniValue* value :
+         {&settings->server, &settings->userName, &settings->logType, &settings->overwriteLog}) {
         EmptyIfNotFound(*value);
     }
+    EmptyIfNotFound(settings->password);
     const std::optional<std::int16_t> timeZoneHours = TimeZoneToHours(settings->timeZone.ansi);
     const std::string& serverName = settings->server.ansi;
     const std::string& userName = settings->userName.ansi;
@@ -172,10 +176,10 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
     context.TimeZoneHours = *timeZoneHours;
 
     std::optional<TargetSession> session;
-    if (!serverName.empty()) {
-        const bool connected = OpenTargetSession(context, serverName, userName, password);
-        WipeText(password);
-        if (!connected) {
+    // The password's one use is the connection: it leaves the record here, and is gone once the
+    // connection call has returned, or at once when no server is named; before the pass either way.
+    if (SecretValue password = std::move(settings->password); !serverName.empty()) {
+        if (!OpenTargetSession(context, serverName, userName, std::move(password))) {
             return finish();
         }
         session.emplace(platform.network, RemoteName(serverName));

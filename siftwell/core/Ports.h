@@ -13,6 +13,7 @@
 
 #include "Failure.h"
 #include "ResultFile.h"
+#include "Secret.h"
 #include "TextCodec.h"
 
 namespace zandrel::siftwell {
@@ -93,7 +94,7 @@ class NetworkSession {
     virtual ~NetworkSession() = default;
     // A refusal carries the network error number.
     virtual Status AddConnection(const std::string& remoteName, const std::string& userName,
-                                 const std::string& password) = 0;
+                                 const Secret& password) = 0;
     virtual void CancelConnection(const std::string& remoteName) = 0;
     // The system's text for a network error number; `fromNetworkMessages` asks for the network
     // management message module to be searched first.

@@ -29,15 +29,21 @@ std::string NetErrorText(NetworkSession& network, std::int32_t error) {
 }
 
 bool OpenTargetSession(CaptureContext& context, const std::string& serverName, const std::string& userName,
-                       const std::string& password) {
+                       SecretValue&& password) {
     NetworkSession& network = context.platform().network;
-    const Status added = network.AddConnection(RemoteName(serverName), userName, password);
+    const bool noPassword = password.ansi.empty();
+    Status added;
+    {
+        // Taken over here and wiped as the call returns, before any line is written.
+        const SecretValue spent = std::move(password);
+        added = network.AddConnection(RemoteName(serverName), userName, spent.ansi);
+    }
     if (added.Ok()) {
         return true;
     }
     context.LogLine(ConnectionFailedLine(serverName, userName));
     context.LogLine(ConnectionDetailLine(NetErrorText(network, FailureOf(added)->number)));
-    if (password.empty()) {
+    if (noPassword) {
         context.LogLine(PasswordNoteLine());
     }
     return false;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "INIfiles.h"
 #include "siftwell/core/CaptureContext.h"
 #include "siftwell/core/Ports.h"
 
@@ -18,9 +19,10 @@ std::string RemoteName(std::string_view serverName);
 // unattended, so that is only told to a debugger, never in a box that would wait for a click.
 std::string NetErrorText(NetworkSession& network, std::int32_t error);
 
-// True when the connection stands; otherwise its failure lines are written.
+// True when the connection stands; otherwise its failure lines are written. The password is used up:
+// it is wiped as soon as the connection call has returned.
 bool OpenTargetSession(CaptureContext& context, const std::string& serverName, const std::string& userName,
-                       const std::string& password);
+                       SecretValue&& password);
 
 void CloseTargetSession(NetworkSession& network, const std::string& remoteName);
 

@@ -267,8 +267,8 @@ TEST(CaptureRun, RemotePassConnectsShowsTheServerAndCancelsAfterTheLastLine) {
     EXPECT_EQ(fakes.network.calls,
               (std::vector<std::string>{"add \\\\HostA\\ipc$ admin secret", "cancel \\\\HostA\\ipc$"}));
     EXPECT_EQ(fakes.network.logAtCancel, fakes.log.bytes);
-    // Wiped as soon as the connection call returned, long before the run ends.
-    EXPECT_EQ(fakes.network.passwordAtCancel.find_first_not_of('\0'), std::string::npos);
+    // Gone (and so wiped) as soon as the connection call returned, long before the run ends.
+    EXPECT_EQ(fakes.network.secretsHeldAfterAdd, std::vector<std::size_t>{0});
 }
 
 TEST(CaptureRun, RemoteEmptyPassCancelsAfterOk) {
@@ -320,6 +320,7 @@ TEST(CaptureRun, RefusedConnectionWritesKindsThreeFourAndFive) {
                                               c.settings.userName.value_or("") + " " +
                                               c.settings.password.value_or(""));
         EXPECT_EQ(fakes.network.calls.back().rfind("cancel", 0), std::string::npos);
+        EXPECT_EQ(fakes.network.secretsHeldAfterAdd, std::vector<std::size_t>{0}) << "gone before the lines";
     }
 }
 

@@ -188,19 +188,14 @@ std::unique_ptr<MessageModule> FakeCatalogue::LoadMessages(const std::string& me
 }
 
 Status FakeNetwork::AddConnection(const std::string& remoteName, const std::string& userName,
-                                  const std::string& password) {
-    calls.push_back("add " + remoteName + " " + userName + " " + password);
-    password_ = &password;
-    passwordBuffer_ = password.data();
+                                  const Secret& password) {
+    calls.push_back("add " + remoteName + " " + userName + " " + std::string(password.View()));
     return addResult == 0 ? Status() : Status::Failed(addResult);
 }
 
 void FakeNetwork::CancelConnection(const std::string& remoteName) {
     calls.push_back("cancel " + remoteName);
-    if (password_ != nullptr) {
-        // The run's password buffer lives until the run ends, after this call.
-        passwordAtCancel.assign(passwordBuffer_, password_->capacity());
-    }
+    secretsHeldAfterAdd.push_back(SecretsHeld::Count());
     if (journal != nullptr) {
         logAtCancel = *journal;
     }
@@ -208,6 +203,7 @@ void FakeNetwork::CancelConnection(const std::string& remoteName) {
 
 Result<std::string> FakeNetwork::NetworkMessage(std::int32_t error, bool fromNetworkMessages) {
     calls.push_back("message " + std::to_string(error) + (fromNetworkMessages ? " netmsg" : " system"));
+    secretsHeldAfterAdd.push_back(SecretsHeld::Count());
     if (fromNetworkMessages) {
         if (const auto found = networkTexts.find(error); found != networkTexts.end()) {
             return found->second;

@@ -68,20 +68,17 @@ class FakeNetwork : public NetworkSession {
     std::int32_t formatError = 317;
 
     std::vector<std::string> calls;  // "add \\host\ipc$ user pass", "cancel ...", "message 53 system"
-    std::string passwordAtCancel;    // the bytes of the password's buffer when the connection was cancelled
+    // Secrets still held at each later call (a refusal's message lookup, the cancellation).
+    std::vector<std::size_t> secretsHeldAfterAdd;
     std::vector<std::string> notices;
     const std::string* journal = nullptr;  // event.log as it stood when the connection was cancelled
     std::string logAtCancel;
 
     Status AddConnection(const std::string& remoteName, const std::string& userName,
-                         const std::string& password) override;
+                         const Secret& password) override;
     void CancelConnection(const std::string& remoteName) override;
     Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) override;
     void Notify(std::string_view text) override { notices.emplace_back(text); }
-
-  private:
-    const std::string* password_ = nullptr;
-    const char* passwordBuffer_ = nullptr;
 };
 
 class FakeSystemErrors : public SystemErrors {

@@ -44,7 +44,7 @@ class Win32MessageCatalogue : public MessageCatalogue {
 class Win32NetworkSession : public NetworkSession {
   public:
     Status AddConnection(const std::string& remoteName, const std::string& userName,
-                         const std::string& password) override;
+                         const Secret& password) override;
     void CancelConnection(const std::string& remoteName) override;
     Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) override;
     void Notify(std::string_view text) override;

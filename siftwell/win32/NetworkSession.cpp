@@ -15,7 +15,7 @@ constexpr char kNetworkProvider[] = "Microsoft Windows Network";
 }  // namespace
 
 Status Win32NetworkSession::AddConnection(const std::string& remoteName, const std::string& userName,
-                                          const std::string& password) {
+                                          const Secret& password) {
     std::string remote = remoteName;
     std::string provider = kNetworkProvider;
     char noLocalDevice[] = "";
@@ -28,7 +28,7 @@ Status Win32NetworkSession::AddConnection(const std::string& remoteName, const s
     resource.lpRemoteName = remote.data();
     resource.lpComment = nullptr;
     resource.lpProvider = provider.data();
-    // The password goes to the call as the caller's own buffer, which the run wipes once the call has
+    // The password goes to the call in the secret's own storage, which is wiped once the call has
     // returned: no copy of it is made here.
     const DWORD result = WNetAddConnection2A(&resource, password.c_str(), userName.c_str(), 0);
     return result == NO_ERROR ? Status() : Status::Failed(static_cast<std::int32_t>(result));

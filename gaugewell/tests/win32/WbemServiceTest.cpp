@@ -10,7 +10,7 @@ namespace zandrel::gaugewell {
 namespace {
 
 std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
-    auto connected = service.Connect(u".", u"", u"");
+    auto connected = service.Connect(u".", u"", WideSecret());
     if (const Failure* failure = FailureOf(connected)) {
         ADD_FAILURE() << "connection failed: " << failure->number << " " << failure->description;
         return nullptr;
@@ -128,7 +128,8 @@ TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
         GTEST_SKIP() << "expects Wine's answer for an unknown host";
     }
     WbemService service;
-    auto connected = service.Connect(u"unreachable-host", u"someone", u"secret");
+    auto connected =
+        service.Connect(u"unreachable-host", u"someone", WideSecret(std::u16string_view(u"secret")));
     const Failure* failure = FailureOf(connected);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number, -2147217387);  // 0x80041015
