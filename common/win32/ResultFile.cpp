@@ -66,17 +66,6 @@ Result<UniqueFile> OpenOnce(const ResultFileCalls& calls, const std::string& pat
     return file;
 }
 
-// Creates the file, private to its creator. CREATE_NEW rather than OPEN_ALWAYS: a symbolic link that
-// leads nowhere would have the target created through it (Wine does so with a Unix one), while this
-// create refuses any name that is taken.
-Result<UniqueFile> CreatePrivate(const ResultFileCalls& calls, const std::string& path) {
-    Result<PrivateFileSecurity> security = PrivateFileSecurity::Make(calls);
-    if (const Failure* failure = FailureOf(security)) {
-        return *failure;
-    }
-    return OpenOnce(calls, path, Purpose::Append, CREATE_NEW, ValueOf(security).attributes());
-}
-
 // Opens the result file, waiting until `deadline` while another run holds it. The append creates a
 // file that is absent; the fresh start fails with ERROR_FILE_NOT_FOUND for it.
 Result<UniqueFile> OpenResultFile(const ResultFileCalls& calls, const std::string& path, Purpose purpose,
@@ -87,7 +76,15 @@ Result<UniqueFile> OpenResultFile(const ResultFileCalls& calls, const std::strin
         Result<UniqueFile> file = OpenOnce(calls, path, purpose, OPEN_EXISTING, nullptr);
         const Failure* failure = FailureOf(file);
         if (failure != nullptr && failure->number == ERROR_FILE_NOT_FOUND && purpose == Purpose::Append) {
-            file = CreatePrivate(calls, path);
+            // Only a file that this open creates takes the descriptor; one that cannot be made fails
+            // the line at once. CREATE_NEW rather than OPEN_ALWAYS: a symbolic link that leads nowhere
+            // would have the target created through it (Wine does so with a Unix one), while this
+            // create refuses any name that is taken.
+            Result<PrivateFileSecurity> security = PrivateFileSecurity::Make(calls);
+            if (const Failure* refused = FailureOf(security)) {
+                return *refused;
+            }
+            file = OpenOnce(calls, path, purpose, CREATE_NEW, ValueOf(security).attributes());
             failure = FailureOf(file);
             if (failure != nullptr && failure->number == ERROR_FILE_EXISTS) {
                 // Another run created the file in the meantime, and it keeps its own descriptor; a
