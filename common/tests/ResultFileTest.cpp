@@ -82,15 +82,36 @@ TEST(ResultFileLinks, AHardLinkIsNotWrittenThrough) {
 // Under Wine a Unix link, which shows as the file it leads to, not as a reparse point.
 TEST(ResultFileLinks, ASymbolicLinkIsNotWrittenThrough) {
     const std::string elsewhere = JoinPath("elsewhere", "event.log");
-    for (const std::string& target : {std::string("other.txt"), elsewhere}) {
-        SCOPED_TRACE(target);
+    const struct {
+        std::string target;
+        bool linesBefore;  // lines went into a file of the name before the link took its place
+        bool moved;        // that very file, moved away, is where the link leads
+    } cases[] = {
+        {"other.txt", false, false},
+        {elsewhere, false, false},
+        // As long as the lines before it, byte for byte: only where it is tells it apart.
+        {"other.txt", true, false},
+        {elsewhere, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target + (c.linesBefore ? ", after lines" : ""));
         testing::ScratchDir dir;
         std::filesystem::create_directory(dir.PathOf("elsewhere"));
-        dir.Write(target, "someone else's\r\n");
-        if (!dir.Link("event.log", dir.PathOf(target))) {
+        if (c.linesBefore) {
+            ASSERT_TRUE(AppendResultLine(dir.PathOf("event.log"), "someone else's").Ok());
+            if (c.moved) {
+                std::filesystem::rename(dir.PathOf("event.log"), dir.PathOf(c.target));
+            } else {
+                std::filesystem::remove(dir.PathOf("event.log"));
+            }
+        }
+        if (!c.moved) {
+            dir.Write(c.target, "someone else's\r\n");
+        }
+        if (!dir.Link("event.log", dir.PathOf(c.target))) {
             GTEST_SKIP() << "this process may make no symbolic links";
         }
-        ExpectNotWrittenThrough(dir, target);
+        ExpectNotWrittenThrough(dir, c.target);
     }
     // One that leads nowhere: its target is not created through it either.
     testing::ScratchDir dir;

@@ -80,6 +80,39 @@ class FolderFinalPaths {
     std::optional<std::string> final_;
 };
 
+// The file that the last line was written into, as that line left it.
+class LeftFile {
+  public:
+    bool Is(const std::string& path, LONGLONG end, const FileStamp& stamp) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return kept_ && end == end_ && stamp == stamp_ && path == path_;
+    }
+    void Keep(const std::string& path, LONGLONG end, const FileStamp& stamp) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        path_ = path;
+        end_ = end;
+        stamp_ = stamp;
+        kept_ = true;
+    }
+
+  private:
+    std::mutex mutex_;
+    bool kept_ = false;
+    std::string path_;
+    LONGLONG end_ = 0;
+    FileStamp stamp_;
+};
+
+LeftFile& LastLeft() {
+    static LeftFile left;
+    return left;
+}
+
+FileStamp StampOf(const FILE_BASIC_INFO& basic) {
+    return {basic.LastWriteTime.QuadPart, basic.ChangeTime.QuadPart, basic.CreationTime.QuadPart,
+            basic.FileAttributes};
+}
+
 enum class Where { Asked, Elsewhere, Untold };
 
 // Whether the open `file` lies elsewhere than the entry that `path` names: the name is a link that the
@@ -139,7 +172,7 @@ Result<FileFacts> ReadFacts(const ResultFileCalls& calls, HANDLE file) {
     }
     return FileFacts{standard.EndOfFile.QuadPart,
                      standard.NumberOfLinks > 1 || (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                     (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
+                     (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0, StampOf(basic)};
 }
 
 Result<std::string> FinalPathOf(const ResultFileCalls& calls, HANDLE handle) {
@@ -160,11 +193,31 @@ Result<std::string> FinalPathOf(const ResultFileCalls& calls, HANDLE handle) {
     });
 }
 
-Status RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
-                   const FileFacts& facts) {
-    if (facts.link || WhereFileIs(calls, file, path) == Where::Elsewhere) {
-        return Status::Failed(kLinkRefused);
+Result<bool> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
+                         const FileFacts& facts) {
+    if (facts.link) {
+        return Failure{kLinkRefused, {}};
     }
+    if (LastLeft().Is(path, facts.end, facts.stamp)) {
+        return true;
+    }
+    switch (WhereFileIs(calls, file, path)) {
+        case Where::Asked:
+            return true;
+        case Where::Elsewhere:
+            return Failure{kLinkRefused, {}};
+        case Where::Untold:
+            break;
+    }
+    return false;
+}
+
+Status KeepAsLeft(const ResultFileCalls& calls, HANDLE file, const std::string& path, LONGLONG end) {
+    FILE_BASIC_INFO basic{};
+    if (!calls.getFileInformation(file, FileBasicInfo, &basic, sizeof basic)) {
+        return LastErrorFailure();
+    }
+    LastLeft().Keep(path, end, StampOf(basic));
     return Status();
 }
 

@@ -3,6 +3,19 @@
 // the lines, or a fresh start, into a file that is not the probe's own. Not every link shows as a
 // reparse point (Wine shows a Unix symbolic link as the file it leads to), so the check also asks
 // where the opened file really is and compares that with the folder and name that were asked for.
+//
+// That question costs more than the line's own write, and a probe writes thousands of lines into one
+// file: after a line that was written whole under the writers' lock into a file proven to be the one
+// asked for, the writer keeps how it left the file (its end, its times of last write and of last
+// change, its attributes). A file found exactly so at the next line is that file, untouched by anyone
+// since: no other writer, no rename (which sets the change time), no second name (counted anyway), and
+// another file cannot be made to match, as nobody can set a change time to the one the file system
+// gave this write (Windows lets only who may change that other file's attributes, which could then
+// write it anyway). Anything else is asked afresh. A file's identity (volume serial and file ID) would
+// not do: under Wine the ID is the Unix inode and the serial that of the drive, which covers every Unix
+// file system mounted below it, so a file of another file system, or one that took a deleted file's
+// inode, could pass for the proven one; and Wine asks its mount manager for that serial at several
+// times the cost of the final path.
 #pragma once
 
 #include <windows.h>
@@ -17,11 +30,22 @@ namespace zandrel {
 // What a line or a fresh start that meets a link fails with.
 constexpr DWORD kLinkRefused = ERROR_CANT_ACCESS_FILE;
 
+// A file's times of last write, of last change and of creation, and its attributes, as read.
+struct FileStamp {
+    LONGLONG written = 0;
+    LONGLONG changed = 0;
+    LONGLONG created = 0;
+    DWORD attributes = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
 // What the writer needs to know of an open result file.
 struct FileFacts {
     LONGLONG end = 0;
     bool link = false;  // a reparse point, or more than one name
     bool readOnly = false;
+    FileStamp stamp;
 };
 
 Result<FileFacts> ReadFacts(const ResultFileCalls& calls, HANDLE file);
@@ -31,8 +55,13 @@ Result<FileFacts> ReadFacts(const ResultFileCalls& calls, HANDLE file);
 Result<std::string> FinalPathOf(const ResultFileCalls& calls, HANDLE handle);
 
 // Failed with kLinkRefused when `file`, opened at `path` with FILE_FLAG_OPEN_REPARSE_POINT and
-// described by `facts`, is a link to another file.
-Status RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
-                   const FileFacts& facts);
+// described by `facts`, is a link to another file. Else whether it was proven to be the file asked
+// for: false where the file system cannot name it (no link that Windows makes goes unseen there).
+Result<bool> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
+                         const FileFacts& facts);
+
+// After a line written whole, under the writers' lock, into a `file` that RefuseLinks proved: keeps
+// how this line leaves it, `end` bytes long, for the next line at `path`.
+Status KeepAsLeft(const ResultFileCalls& calls, HANDLE file, const std::string& path, LONGLONG end);
 
 }  // namespace zandrel

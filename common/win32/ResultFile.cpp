@@ -155,6 +155,7 @@ struct CheckedFile {
     UniqueFile file;
     WritersLock lock;  // after the file: released before it is closed
     FileFacts facts;
+    bool proven;  // the file asked for, not merely no link seen
 };
 
 Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string& path, Purpose purpose) {
@@ -171,11 +172,11 @@ Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string&
     if (const Failure* failure = FailureOf(facts)) {
         return *failure;
     }
-    const Status notALink = RefuseLinks(calls, ValueOf(file).get(), path, ValueOf(facts));
-    if (const Failure* failure = FailureOf(notALink)) {
+    const Result<bool> proven = RefuseLinks(calls, ValueOf(file).get(), path, ValueOf(facts));
+    if (const Failure* failure = FailureOf(proven)) {
         return *failure;
     }
-    return CheckedFile{std::move(ValueOf(file)), std::move(ValueOf(lock)), ValueOf(facts)};
+    return CheckedFile{std::move(ValueOf(file)), std::move(ValueOf(lock)), ValueOf(facts), ValueOf(proven)};
 }
 
 }  // namespace
@@ -201,6 +202,11 @@ Status AppendResultLine(const std::string& path, std::string_view text, const Re
     DWORD written = 0;
     if (calls.writeFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
         if (written == bytes.size()) {
+            // Still under the lock, so that no other writer's line comes in between; should the file's
+            // stamp not be had, the next line asks afresh.
+            if (ValueOf(checked).proven && ValueOf(checked).lock.held()) {
+                static_cast<void>(KeepAsLeft(calls, file, path, end + written));
+            }
             return Status();
         }
         // A write that succeeds short of the whole line ran out of room (Wine reports a full drive so).
