@@ -4,18 +4,18 @@
 // reparse point (Wine shows a Unix symbolic link as the file it leads to), so the check also asks
 // where the opened file really is and compares that with the folder and name that were asked for.
 //
-// That question costs more than the line's own write, and a probe writes thousands of lines into one
-// file: after a line that was written whole under the writers' lock into a file proven to be the one
-// asked for, the writer keeps how it left the file (its end, its times of last write and of last
-// change, its attributes). A file found exactly so at the next line is that file, untouched by anyone
-// since: no other writer, no rename (which sets the change time), no second name (counted anyway), and
-// another file cannot be made to match, as nobody can set a change time to the one the file system
-// gave this write (Windows lets only who may change that other file's attributes, which could then
-// write it anyway). Anything else is asked afresh. A file's identity (volume serial and file ID) would
-// not do: under Wine the ID is the Unix inode and the serial that of the drive, which covers every Unix
-// file system mounted below it, so a file of another file system, or one that took a deleted file's
-// inode, could pass for the proven one; and Wine asks its mount manager for that serial at several
-// times the cost of the final path.
+// That question costs more than the line's own write, and a probe writes thousands of lines into
+// one file: after a line that was written whole under the writers' lock into a file proven to be
+// the one asked for, the writer keeps how it left the file (its end, its times of last write and of
+// last change, its attributes). A file found exactly so at the next line is that file, untouched by
+// anyone since: no other writer, no rename (which sets the change time), no second name (counted
+// anyway). Another file would have to match it in size and in its times to the hundred nanoseconds,
+// and a change time cannot be set under Wine (Linux keeps it) and on Windows only by someone who
+// may change that file's attributes. Anything else is asked afresh. A file's identity (volume
+// serial and file ID) would not do: under Wine the ID is the Unix inode and the serial that of the
+// drive, which covers every Unix file system mounted below it, so a file of another file system, or
+// one that took a deleted file's inode, could pass for the proven one; and Wine asks its mount
+// manager for that serial at several times the cost of the final path.
 #pragma once
 
 #include <windows.h>
