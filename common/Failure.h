@@ -60,4 +60,11 @@ const T& ValueOf(const Result<T>& result) {
     return std::get<T>(result);
 }
 
+// The value of a step, or `fallback` where it failed: only for a step whose failure the caller
+// answers exactly as it answers the fallback.
+template <typename T>
+T ValueOr(Result<T> result, T fallback) {
+    return FailureOf(result) ? std::move(fallback) : std::move(ValueOf(result));
+}
+
 }  // namespace zandrel

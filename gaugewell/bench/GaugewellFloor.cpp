@@ -13,28 +13,29 @@ using namespace zandrel::gaugewell;
 // the set are released on return, as in a run.
 template <typename Query>
 size_t ReadAll(WbemService& service, Query query, std::initializer_list<const char*> properties) {
+    using zandrel::FailureOf;
+    using zandrel::ValueOf;
     auto connected = service.Connect(u".", u"", u"");
-    if (!std::holds_alternative<std::unique_ptr<ManagementConnection>>(connected)) {
+    if (FailureOf(connected)) {
         return 0;
     }
-    const auto connection = std::move(std::get<0>(connected));
+    const auto connection = std::move(ValueOf(connected));
     auto queried = query(*connection);
-    if (!std::holds_alternative<std::unique_ptr<ManagementResultSet>>(queried)) {
+    if (FailureOf(queried)) {
         return 0;
     }
-    const auto set = std::move(std::get<0>(queried));
+    const auto set = std::move(ValueOf(queried));
     size_t bytes = 0;
     (void)set->Count();
     while (true) {
         auto next = set->Next();
-        auto* instance = std::get_if<std::unique_ptr<ManagementInstance>>(&next);
-        if (instance == nullptr || !*instance) {
+        if (FailureOf(next) || !ValueOf(next)) {
             break;
         }
         for (const char* name : properties) {
-            auto value = (*instance)->Property(name);
-            if (const auto* text = std::get_if<std::optional<std::string>>(&value); text && *text) {
-                bytes += (*text)->size();
+            const auto value = ValueOf(next)->Property(name);
+            if (!FailureOf(value) && ValueOf(value)) {
+                bytes += ValueOf(value)->size();
             }
         }
     }

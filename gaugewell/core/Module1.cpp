@@ -63,15 +63,21 @@ std::unique_ptr<T> ObjectOf(ServiceResult<T>& result) {
     return std::move(ValueOf(result));
 }
 
-template <typename T>
-T ValueOr(Result<T> result, T fallback) {
-    return FailureOf(result) ? std::move(fallback) : std::move(ValueOf(result));
-}
-
-// The walk of a set ends at its end, and where the enumeration fails: the instances read so far
-// are all there is to measure.
-std::unique_ptr<ManagementInstance> NextOrEnd(ManagementResultSet& set) {
-    return ValueOr(set.Next(), std::unique_ptr<ManagementInstance>());
+// Hands each instance of the set to `take`, to the set's end. The queries ask the service to return
+// at once, so a query that fails can fail only here, as its set is walked: the walk's failure is the
+// query's, and the instances read before it are no measurement.
+template <typename Take>
+Status WalkSet(ManagementResultSet& set, Take take) {
+    for (;;) {
+        ServiceResult<ManagementInstance> next = set.Next();
+        if (const Failure* failure = FailureOf(next)) {
+            return *failure;
+        }
+        if (!ValueOf(next)) {
+            return {};
+        }
+        take(*ValueOf(next));
+    }
 }
 
 // A figure that cannot be read is as missing as one the instance does not have.
@@ -80,10 +86,8 @@ std::optional<double> CountProperty(ManagementInstance& instance, std::string_vi
 }
 
 std::string LoadText(const CpuUtilization& cpu) {
-    if (const int* load = std::get_if<int>(&cpu)) {
-        return ProcessorLoadText(*load);
-    }
-    return std::get<std::string>(cpu);
+    return std::holds_alternative<int>(cpu) ? ProcessorLoadText(std::get<int>(cpu))
+                                            : std::get<std::string>(cpu);
 }
 
 }  // namespace
@@ -154,23 +158,35 @@ std::optional<CpuUtilization> GetCpuUtilization(ProbeContext& context, const Ini
     if (!connection) {
         return std::nullopt;
     }
+    const auto queryFailed = [&](const Failure& failure) -> CpuUtilization {
+        WriteResult(context, ProcessorQueryFailedLine(server.ansi, failure));
+        return ProcessorFailureText(failure);
+    };
     auto queried = connection->ExecQuery("Select * From Win32_Processor");
     if (const Failure* failure = FailureOf(queried)) {
-        WriteResult(context, ProcessorQueryFailedLine(server.ansi, *failure));
-        return ProcessorFailureText(*failure);
+        return queryFailed(*failure);
     }
     const auto processors = ObjectOf(queried);
-    // The count is a 16-bit figure; one that does not fit is as unreadable as a missing one.
-    const std::int32_t count = ValueOr(processors->Count(), 0);
-    const bool countFits = count >= std::numeric_limits<std::int16_t>::min() &&
-                           count <= std::numeric_limits<std::int16_t>::max();
+    // A count or a walk that fails would leave a load of 0% or one too low, which reads as a
+    // measurement: the query failed.
+    const Result<std::int32_t> counted = processors->Count();
+    if (const Failure* failure = FailureOf(counted)) {
+        return queryFailed(*failure);
+    }
     double sum = 0;
-    while (const auto processor = NextOrEnd(*processors)) {
+    const Status walked = WalkSet(*processors, [&sum](ManagementInstance& processor) {
         // A processor without a readable load adds nothing but still counts.
-        if (const auto load = CountProperty(*processor, "LoadPercentage")) {
+        if (const auto load = CountProperty(processor, "LoadPercentage")) {
             sum += *load;
         }
+    });
+    if (const Failure* failure = FailureOf(walked)) {
+        return queryFailed(*failure);
     }
+    // The count is a 16-bit figure; one that does not fit gives no average.
+    const std::int32_t count = ValueOf(counted);
+    const bool countFits = count >= std::numeric_limits<std::int16_t>::min() &&
+                           count <= std::numeric_limits<std::int16_t>::max();
     int load = 0;
     if (countFits && count != 0) {
         const double average = std::floor(sum / count);
@@ -200,9 +216,14 @@ std::optional<std::string> GetFreeMemory(ProbeContext& context, const IniValue& 
     }
     std::optional<double> freeKilobytes;
     std::optional<double> totalKilobytes;
-    while (const auto system = NextOrEnd(*systems)) {
-        freeKilobytes = CountProperty(*system, "FreePhysicalMemory");
-        totalKilobytes = CountProperty(*system, "TotalVisibleMemorySize");
+    const Status walked = WalkSet(*systems, [&](ManagementInstance& system) {
+        freeKilobytes = CountProperty(system, "FreePhysicalMemory");
+        totalKilobytes = CountProperty(system, "TotalVisibleMemorySize");
+    });
+    // Not "<Free memory not found>": the host did not say it has no figure.
+    if (const Failure* failure = FailureOf(walked)) {
+        WriteResult(context, MemoryQueryFailedLine(server.ansi, *failure));
+        return MemoryFailureText(*failure);
     }
     // Without the free figure any number written would be a false reading.
     if (!freeKilobytes) {
@@ -236,10 +257,15 @@ std::optional<std::string> GetFreeDiskSpace(ProbeContext& context, const IniValu
     bool found = false;
     std::optional<double> freeBytes;
     std::optional<double> sizeBytes;
-    while (const auto disk = NextOrEnd(*disks)) {
+    const Status walked = WalkSet(*disks, [&](ManagementInstance& disk) {
         found = true;
-        freeBytes = CountProperty(*disk, "FreeSpace");
-        sizeBytes = CountProperty(*disk, "Size");
+        freeBytes = CountProperty(disk, "FreeSpace");
+        sizeBytes = CountProperty(disk, "Size");
+    });
+    // Not "<Disk not found>": the host did not say it has no such drive.
+    if (const Failure* failure = FailureOf(walked)) {
+        WriteResult(context, DiskQueryFailedLine(drive, server.ansi, *failure));
+        return DiskFailureText(*failure);
     }
     // A full drive (0 bytes free) is a reading like any other; only a drive the host lacks, or one
     // without a medium that reports no figures, is not found.
@@ -256,7 +282,7 @@ ExitStatus Main(ManagementService& service, UserLocale& locale, const TextCodec&
     std::optional<ProbeSettings> settings =
         ReadSettings<ProbeSettings>(kSettingsFile, directory, kSettingKeys, codec);
     if (!settings) {
-        return ExitStatus::SettingsUnreadable;
+        return ExitStatus::SettingsUnusable;
     }
     // The password stays in the one value it was read into, never copied, and is wiped as soon as
     // the last connection has been made, or on whichever way the run ends before that.

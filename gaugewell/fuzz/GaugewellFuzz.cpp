@@ -73,12 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     const unsigned failures =
         fields.size() > 8 && !fields[8].empty() ? static_cast<unsigned char>(fields[8][0]) : 0;
 
-    host.answers["Select * From Win32_Processor"] = {{}, {first, second}, {}};
-    host.answers["Win32_OperatingSystem"] = {{}, {system}, {}};
+    host.answers["Select * From Win32_Processor"] = {.instances = {first, second}};
+    host.answers["Win32_OperatingSystem"] = {.instances = {system}};
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         for (const char drive : {letter, static_cast<char>(letter - 'A' + 'a')}) {
             host.answers[std::string("Select * From Win32_LogicalDisk Where DeviceID = \"") + drive + ":\""] =
-                {{}, {disk}, {}};
+                {.instances = {disk}};
         }
     }
     const zandrel::Failure failure{-2147217405, fields.size() > 9 ? fields[9] : std::string()};

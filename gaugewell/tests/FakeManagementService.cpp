@@ -5,16 +5,23 @@
 namespace zandrel::gaugewell::testing {
 namespace {
 
+constexpr std::int32_t kTypeMismatch = -2147352571;  // DISP_E_TYPEMISMATCH
+
 class FakeInstance : public ManagementInstance {
   public:
-    explicit FakeInstance(const FakeProperties& properties) : properties_(properties) {}
+    FakeInstance(const FakeProperties& properties, const std::set<std::string>& unreadable)
+        : properties_(properties), unreadable_(unreadable) {}
     Result<std::optional<std::string>> Property(std::string_view name) override {
+        if (unreadable_.contains(std::string(name))) {
+            return Failure{kTypeMismatch, "Type mismatch "};
+        }
         const auto found = properties_.find(std::string(name));
         return found == properties_.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
 
   private:
     FakeProperties properties_;
+    std::set<std::string> unreadable_;
 };
 
 class FakeResultSet : public ManagementResultSet {
@@ -23,13 +30,19 @@ class FakeResultSet : public ManagementResultSet {
         : answer_(answer), calls_(calls) {}
     ~FakeResultSet() override { calls_.push_back("release set"); }
     Result<std::int32_t> Count() override {
+        if (answer_.countFailure) {
+            return *answer_.countFailure;
+        }
         return answer_.count.value_or(static_cast<std::int32_t>(answer_.instances.size()));
     }
     ServiceResult<ManagementInstance> Next() override {
+        if (answer_.walkFailsAt == next_) {
+            return answer_.walkFailure;
+        }
         if (next_ == answer_.instances.size()) {
             return nullptr;
         }
-        return std::make_unique<FakeInstance>(answer_.instances[next_++]);
+        return std::make_unique<FakeInstance>(answer_.instances[next_++], answer_.unreadable);
     }
 
   private:

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,17 @@ namespace zandrel::gaugewell::testing {
 // Properties of one instance; a name that is absent cannot be read.
 using FakeProperties = std::map<std::string, std::string>;
 
+// What the service answers to one query; every part defaults, so a test names only what it changes.
 struct FakeAnswer {
-    std::optional<Failure> failure;
-    std::vector<FakeProperties> instances;
-    std::optional<std::int32_t> count;  // what Count reports, when not the number of instances
+    std::optional<Failure> failure = {};
+    std::vector<FakeProperties> instances = {};
+    std::optional<std::int32_t> count = {};  // what Count reports, when not the number of instances
+    std::optional<Failure> countFailure = {};
+    // The walk fails where it would hand out instance `walkFailsAt` (0 first; the number of
+    // instances: at the end).
+    std::optional<std::size_t> walkFailsAt = {};
+    Failure walkFailure = {};
+    std::set<std::string> unreadable = {};  // properties whose read fails, on every instance
 };
 
 class FakeManagementService : public ManagementService {
@@ -41,7 +49,13 @@ class FakeManagementService : public ManagementService {
 class FakeLocale : public UserLocale {
   public:
     std::string separator = ",";
-    Result<std::string> ThousandsSeparator() override { return separator; }
+    std::optional<Failure> separatorFailure;
+    Result<std::string> ThousandsSeparator() override {
+        if (separatorFailure) {
+            return *separatorFailure;
+        }
+        return separator;
+    }
 };
 
 }  // namespace zandrel::gaugewell::testing

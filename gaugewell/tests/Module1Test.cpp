@@ -32,11 +32,12 @@ const Failure kNoHost{-2147217387, ""};
 // A host that answers every query: one processor at 18%, 1 GiB of 4 GiB free, drive C: 476 MB (12%) free.
 FakeManagementService HealthyHost() {
     FakeManagementService host;
-    host.answers[kProcessorQuery] = {{}, {{{"LoadPercentage", "18"}}}, {}};
+    host.answers[kProcessorQuery] = {.instances = {{{"LoadPercentage", "18"}}}};
     host.answers[kMemoryClass] = {
-        {}, {{{"FreePhysicalMemory", "1048576"}, {"TotalVisibleMemorySize", "4194304"}}}, {}};
+        .instances = {{{"FreePhysicalMemory", "1048576"}, {"TotalVisibleMemorySize", "4194304"}}}};
     for (const char* drive : {"C:", "c:"}) {
-        host.answers[DiskQuery(drive)] = {{}, {{{"FreeSpace", "500000000"}, {"Size", "4000000000"}}}, {}};
+        host.answers[DiskQuery(drive)] = {
+            .instances = {{{"FreeSpace", "500000000"}, {"Size", "4000000000"}}}};
     }
     return host;
 }
@@ -138,7 +139,7 @@ auto Measure(FakeManagementService& host, Probe probe) {
 
 std::string MemoryText(const FakeProperties& properties) {
     FakeManagementService host;
-    host.answers[kMemoryClass] = {{}, {properties}, {}};
+    host.answers[kMemoryClass] = {.instances = {properties}};
     return Measure(host, [](ProbeContext& c) { return GetFreeMemory(c, kThisComputer, kNone, kNone); })
         .value_or("(ended)");
 }
@@ -182,11 +183,19 @@ TEST(GetFreeMemory, KeepsTheLocaleSeparatorWhenItIsNoComma) {
     EXPECT_EQ(RunWith(host, "[memory.conf]\r\n", dots).log,
               "CPU Utilization= 18%\r\nFree Memory=2.048 MB (50% Free)\r\nNo drive specifed.\r\n"
               "Zandrel data capture completed\r\n");
+    // One that cannot be read leaves the digits ungrouped rather than guessing one (seen where the
+    // share is left off and the grouping stays).
+    FakeLocale unreadable;
+    unreadable.separatorFailure = Failure{87, {}};
+    host.answers[kMemoryClass].instances[0]["TotalVisibleMemorySize"] = "0";
+    EXPECT_EQ(RunWith(host, "[memory.conf]\r\n", unreadable).log,
+              "CPU Utilization= 18%\r\nFree Memory=2048 MB\r\nNo drive specifed.\r\n"
+              "Zandrel data capture completed\r\n");
 }
 
 std::string DiskText(std::vector<FakeProperties> disks, const std::string& drive = "C:") {
     FakeManagementService host;
-    host.answers[DiskQuery(drive)] = {{}, std::move(disks), {}};
+    host.answers[DiskQuery(drive)] = {.instances = std::move(disks)};
     return Measure(host,
                    [&](ProbeContext& c) { return GetFreeDiskSpace(c, kThisComputer, kNone, kNone, drive); })
         .value_or("(ended)");
@@ -229,7 +238,7 @@ TEST(GetFreeDiskSpace, ShowsWholeMegabytesAndTheFreeShare) {
 
 int CpuLoad(std::vector<FakeProperties> processors, std::optional<std::int32_t> count = std::nullopt) {
     FakeManagementService host;
-    host.answers[kProcessorQuery] = {{}, std::move(processors), count};
+    host.answers[kProcessorQuery] = {.instances = std::move(processors), .count = count};
     const auto load =
         Measure(host, [](ProbeContext& c) { return GetCpuUtilization(c, kThisComputer, kNone, kNone); });
     return load && std::holds_alternative<int>(*load) ? std::get<int>(*load) : -1;
@@ -381,6 +390,15 @@ TEST(Main, ReportsEachFailureRow) {
     const std::string disk = "Free Space on Drive C:=476 MB (12% Free)\r\n";
     const std::string closing = "Zandrel data capture completed\r\n";
     const std::string noHost = "Error connecting to ..  Error -2147217387: \r\n";
+    const std::string processorFailed =
+        "Error finding processor info on ..  Error -2147217405: Access denied \r\n"
+        "CPU Utilization=<Error -2147217405 while getting processor info: \"Access denied \">%\r\n";
+    const std::string memoryFailed =
+        "Error getting free memory on ..  Error -2147217405: Access denied \r\n"
+        "Free Memory=<Error -2147217405 while getting free memory: \"Access denied \">\r\n";
+    const std::string diskFailed =
+        "Error finding disk C: info on ..  Error -2147217405: Access denied \r\n"
+        "Free Space on Drive C:=<Error -2147217405 while getting disk info: \"Access denied \">\r\n";
     const struct {
         const char* name;
         std::function<void(FakeManagementService&)> arrange;
@@ -388,19 +406,13 @@ TEST(Main, ReportsEachFailureRow) {
     } kCases[] = {
         {"processor query fails",
          [](FakeManagementService& h) { h.answers[kProcessorQuery].failure = kAccessDenied; },
-         "Error finding processor info on ..  Error -2147217405: Access denied \r\n"
-         "CPU Utilization=<Error -2147217405 while getting processor info: \"Access denied \">%\r\n" +
-             memory + disk + closing},
+         processorFailed + memory + disk + closing},
         {"memory query fails",
          [](FakeManagementService& h) { h.answers[kMemoryClass].failure = kAccessDenied; },
-         cpu + "Error getting free memory on ..  Error -2147217405: Access denied \r\n" +
-             "Free Memory=<Error -2147217405 while getting free memory: \"Access denied \">\r\n" + disk +
-             closing},
+         cpu + memoryFailed + disk + closing},
         {"disk query fails",
          [](FakeManagementService& h) { h.answers[DiskQuery("C:")].failure = kAccessDenied; },
-         cpu + memory + "Error finding disk C: info on ..  Error -2147217405: Access denied \r\n" +
-             "Free Space on Drive C:=<Error -2147217405 while getting disk info: \"Access denied \">\r\n" +
-             closing},
+         cpu + memory + diskFailed + closing},
         {"first connection fails", [](FakeManagementService& h) { h.connectFailures[0] = kNoHost; }, noHost},
         {"second connection fails", [](FakeManagementService& h) { h.connectFailures[1] = kNoHost; },
          cpu + noHost},
@@ -411,6 +423,41 @@ TEST(Main, ReportsEachFailureRow) {
         {"two operating systems",
          [](FakeManagementService& h) { h.answers[kMemoryClass].instances.push_back({}); }, cpu},
         {"count unreadable", [](FakeManagementService& h) { h.answers[kMemoryClass].count = 7; }, cpu},
+        {"memory count fails",
+         [](FakeManagementService& h) { h.answers[kMemoryClass].countFailure = kAccessDenied; }, cpu},
+        // A count or walk that fails is the query's failure, never a load of 0% or a missing figure.
+        {"processor count fails",
+         [](FakeManagementService& h) { h.answers[kProcessorQuery].countFailure = kAccessDenied; },
+         processorFailed + memory + disk + closing},
+        {"processor walk fails after the first",
+         [](FakeManagementService& h) {
+             h.answers[kProcessorQuery].instances.push_back({{"LoadPercentage", "90"}});
+             h.answers[kProcessorQuery].walkFailsAt = 1;
+             h.answers[kProcessorQuery].walkFailure = kAccessDenied;
+         },
+         processorFailed + memory + disk + closing},
+        {"memory walk fails",
+         [](FakeManagementService& h) {
+             h.answers[kMemoryClass].walkFailsAt = 0;
+             h.answers[kMemoryClass].walkFailure = kAccessDenied;
+         },
+         cpu + memoryFailed + disk + closing},
+        {"disk walk fails at its end",
+         [](FakeManagementService& h) {
+             h.answers[DiskQuery("C:")].walkFailsAt = 1;
+             h.answers[DiskQuery("C:")].walkFailure = kAccessDenied;
+         },
+         cpu + memory + diskFailed + closing},
+        // A figure that cannot be read is one the host did not give.
+        {"processor load unreadable",
+         [](FakeManagementService& h) { h.answers[kProcessorQuery].unreadable = {"LoadPercentage"}; },
+         "CPU Utilization= 0%\r\n" + memory + disk + closing},
+        {"free memory unreadable",
+         [](FakeManagementService& h) { h.answers[kMemoryClass].unreadable = {"FreePhysicalMemory"}; },
+         cpu + "Free Memory=<Free memory not found>\r\n" + disk + closing},
+        {"disk size unreadable",
+         [](FakeManagementService& h) { h.answers[DiskQuery("C:")].unreadable = {"Size"}; },
+         cpu + memory + "Free Space on Drive C:=<Disk not found>\r\n" + closing},
         {"memory total zero",
          [](FakeManagementService& h) {
              h.answers[kMemoryClass].instances[0]["TotalVisibleMemorySize"] = "0";
@@ -434,7 +481,7 @@ TEST(Main, ReportsEachFailureRow) {
 TEST(Main, MissingSettingsFileEndsWithoutAWordOrAConnection) {
     FakeManagementService host = HealthyHost();
     const RunOutcome run = RunWith(host, std::nullopt);
-    EXPECT_EQ(run.status, ExitStatus::SettingsUnreadable);
+    EXPECT_EQ(run.status, ExitStatus::SettingsUnusable);
     EXPECT_FALSE(run.log.has_value());
     EXPECT_TRUE(host.calls.empty());
 }

@@ -22,7 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.
     const zandrel::Result<std::string> executableDirectory = zandrel::ExecutableDirectory();
     if (zandrel::FailureOf(executableDirectory)) {
-        return static_cast<int>(zandrel::ExitStatus::SettingsUnreadable);
+        return static_cast<int>(zandrel::ExitStatus::SettingsUnusable);
     }
     const std::string& directory = zandrel::ValueOf(executableDirectory);
     const zandrel::Win32TextCodec codec;

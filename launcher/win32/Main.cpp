@@ -2,20 +2,14 @@
 // the server's configuration page and lives on as a notification-area icon. Takes no arguments.
 #include <windows.h>
 
+#include "ExitStatus.h"
 #include "launcher/win32/form1.h"
-
-namespace {
-
-// The launcher's status when it could not limit its DLL search; it started nothing.
-constexpr int kDllSearchOpen = 1;
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything can load a DLL (the shell and COM load many by name): System32 only, never the
     // installed folder.
     if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-        return kDllSearchOpen;
+        return static_cast<int>(zandrel::ExitStatus::DllSearchOpen);
     }
-    return zandrel::launcher::RunForm1(instance);
+    return static_cast<int>(zandrel::launcher::RunForm1(instance));
 }

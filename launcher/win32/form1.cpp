@@ -298,16 +298,16 @@ bool RegisterClasses(HINSTANCE instance) {
 
 }  // namespace
 
-int RunForm1(HINSTANCE instance) {
+ExitStatus RunForm1(HINSTANCE instance) {
     // COM on the user-interface thread for the whole run: some of the handlers that ShellExecuteA hands
     // an address to are COM objects. Apartment-threaded without OLE1 DDE, as the shell asks.
     const ComApartment com(COINIT_DISABLE_OLE1DDE);
     if (!RegisterClasses(instance)) {
-        return static_cast<int>(LauncherExitStatus::NoWindow);
+        return ExitStatus::NoWindow;
     }
     Form1 form(instance);
     if (!form.Create(instance)) {
-        return static_cast<int>(LauncherExitStatus::NoWindow);
+        return ExitStatus::NoWindow;
     }
     TheForm = &form;
     form.Logic().Form_Load();
@@ -315,7 +315,7 @@ int RunForm1(HINSTANCE instance) {
     UpdateWindow(form.Window());
     RunMessageLoop();
     TheForm = nullptr;
-    return static_cast<int>(LauncherExitStatus::Ended);
+    return ExitStatus::Completed;
 }
 
 }  // namespace zandrel::launcher

@@ -119,7 +119,7 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
     std::optional<CaptureSettings> settings =
         ReadSettings<CaptureSettings>(kSettingsFileName, directory, kCaptureSettingKeys, platform.codec);
     if (!settings) {
-        return ExitStatus::SettingsUnreadable;
+        return ExitStatus::SettingsUnusable;
     }
     // The password stays in the one string it was read into, never copied, and is wiped as soon as
     // the connection call has returned, or on whichever way the run ends before that. Its wide form
@@ -128,7 +128,7 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
     std::string& password = settings->password.ansi;
     const WipeOnExit wipePassword(password);
     if (!AllExact(*settings)) {
-        return ExitStatus::SettingsUnreadable;
+        return ExitStatus::SettingsUnusable;
     }
     // The error level and the time zone are read as they stand: the marker is no level and no hours.
     for (IniValue* value : {&settings->server, &settings->userName, &settings->password, &settings->logType,
@@ -144,11 +144,14 @@ ExitStatus RunCapture(const Platform& platform, const std::string& directory) {
     const std::int32_t typeCode = ErrorLevelTypeCode(errorLevel);
 
     if (overwriteLog == "True") {
+        // Lines of this run appended to an old log would read as a fresh report: a search that
+        // cannot tell whether there is one fails the fresh start as a log that cannot be emptied does.
         const std::string resultFileName(kResultFileName);
         const Result<std::optional<std::string>> found = platform.files.FindVisibleFile(resultFileName);
-        if (found == Result<std::optional<std::string>>(resultFileName) &&
-            !platform.files.ClearLogFile(resultFileName).Ok()) {
-            // Lines of this run appended to the old log would read as a fresh report.
+        if (FailureOf(found)) {
+            return ExitStatus::StaleLogKept;
+        }
+        if (ValueOf(found) == resultFileName && !platform.files.ClearLogFile(resultFileName).Ok()) {
             return ExitStatus::StaleLogKept;
         }
     }

@@ -103,13 +103,9 @@ bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std
     // Without a value, or with one that cannot be read or expanded, no file can be loaded: the
     // system's own table is then the only place the message can come from.
     std::string messageFile;
-    const Result<std::optional<std::string>> value = ValueOf(registration)->MessageFileValue();
-    if (const std::optional<std::string>* stored = FailureOf(value) ? nullptr : &ValueOf(value);
-        stored && *stored) {
-        Result<std::string> expanded = catalogue.ExpandEnvironment(**stored);
-        if (!FailureOf(expanded)) {
-            messageFile = std::move(ValueOf(expanded));
-        }
+    if (const std::optional<std::string> stored =
+            ValueOr(ValueOf(registration)->MessageFileValue(), std::optional<std::string>())) {
+        messageFile = ValueOr(catalogue.ExpandEnvironment(*stored), std::string());
     }
     // Only the first file of a list is searched.
     if (const std::size_t semicolon = messageFile.find(';'); semicolon != std::string::npos) {
@@ -120,8 +116,7 @@ bool ExpandMessage(MessageCatalogue& catalogue, std::uint32_t eventId, const std
     // The template is looked at before the system formats it, with the module loaded once for both.
     const std::unique_ptr<MessageModule> module = catalogue.LoadMessages(messageFile);
     const Result<std::string> messageTemplate = module->Template(eventId);
-    const std::string* templateText = std::get_if<std::string>(&messageTemplate);
-    if (templateText == nullptr || HasUnsafeInsert(*templateText)) {
+    if (FailureOf(messageTemplate) || HasUnsafeInsert(ValueOf(messageTemplate))) {
         return true;
     }
     const InsertArguments inserts = InsertTable(args);
@@ -204,12 +199,9 @@ PassEnd CaptureEvents(CaptureContext& context, std::string serverName, const std
             ExpandMessage(platform.messages, parsed->eventId, sourceName, messageText, logName);
         ReplaceLineBreaks(messageText);
         // A date the system cannot write leaves its part of the line empty.
-        Result<std::string> date =
-            platform.dates.FormatDate(EventTime(parsed->timeGenerated, context.TimeZoneHours));
-        std::string timeText;
-        if (std::string* text = std::get_if<std::string>(&date)) {
-            timeText = std::move(*text);
-        }
+        const std::string timeText =
+            ValueOr(platform.dates.FormatDate(EventTime(parsed->timeGenerated, context.TimeZoneHours)),
+                    std::string());
         if (serverName.empty()) {
             serverName = kLocalHostName;
         }

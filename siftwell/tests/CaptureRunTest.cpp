@@ -79,7 +79,7 @@ std::string DiskLine(std::string_view level, std::string_view server, std::strin
 TEST(CaptureRun, MissingSettingsFileWritesNothingAndDeletesNothing) {
     FakePlatform fakes;
     fakes.files.files = {{"event.log"}};
-    EXPECT_EQ(RunProbe(fakes, std::nullopt), ExitStatus::SettingsUnreadable);
+    EXPECT_EQ(RunProbe(fakes, std::nullopt), ExitStatus::SettingsUnusable);
     EXPECT_EQ(fakes.log.bytes, "");
     EXPECT_TRUE(fakes.files.cleared.empty());
     EXPECT_TRUE(fakes.events.opened.empty());
@@ -98,7 +98,7 @@ TEST(CaptureRun, UnicodeSettingsReachTheCallsInTheCodePageOrStopTheRun) {
     }
     FakePlatform fakes;
     fakes.files.files = {{"event.log"}};
-    EXPECT_EQ(RunProbe(fakes, conf + "Password=\xCE\xA9mega\r\n"), ExitStatus::SettingsUnreadable);
+    EXPECT_EQ(RunProbe(fakes, conf + "Password=\xCE\xA9mega\r\n"), ExitStatus::SettingsUnusable);
     EXPECT_EQ(fakes.log.bytes, "");
     EXPECT_TRUE(fakes.files.cleared.empty());
     EXPECT_TRUE(fakes.network.calls.empty());
@@ -419,13 +419,26 @@ TEST(CaptureRun, OverwriteDeletesOnlyAVisibleEventLogNamedExactly) {
 }
 
 TEST(CaptureRun, StaleLogThatCannotBeDeletedIsNeverAppendedTo) {
-    FakePlatform fakes;
-    fakes.files.files = {{"event.log"}};
-    fakes.files.clearError = 5;
-    EXPECT_EQ(RunProbe(fakes, Settings{.server = "HostA", .overwriteLog = "True"}), ExitStatus::StaleLogKept);
-    EXPECT_EQ(fakes.log.bytes, "");
-    EXPECT_TRUE(fakes.network.calls.empty());
-    EXPECT_TRUE(fakes.events.opened.empty());
+    const struct {
+        const char* what;
+        std::optional<std::int32_t> findError;
+        std::optional<std::int32_t> clearError;
+    } kCases[] = {
+        {"cannot be emptied", std::nullopt, 5},
+        {"search fails", 5, std::nullopt},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        FakePlatform fakes;
+        fakes.files.files = {{"event.log"}};
+        fakes.files.findError = c.findError;
+        fakes.files.clearError = c.clearError;
+        EXPECT_EQ(RunProbe(fakes, Settings{.server = "HostA", .overwriteLog = "True"}),
+                  ExitStatus::StaleLogKept);
+        EXPECT_EQ(fakes.log.bytes, "");
+        EXPECT_TRUE(fakes.network.calls.empty());
+        EXPECT_TRUE(fakes.events.opened.empty());
+    }
 }
 
 TEST(CaptureRun, UnwritableLogGivesItsStatusAndStopsTheRun) {
@@ -465,7 +478,7 @@ TEST(CaptureRun, MessageExpansionRows) {
     struct Case {
         const char* what;
         RecordFields record;
-        std::map<std::pair<std::string, std::string>, std::string> registrations;
+        std::map<std::pair<std::string, std::string>, Result<std::optional<std::string>>> registrations;
         std::string message;  // after " Event: "
         std::optional<std::string> formattedFile;
     };
@@ -495,6 +508,21 @@ TEST(CaptureRun, MessageExpansionRows) {
          {{{"System", "Disk"}, ""}},
          "x\0"s,
          ""},
+        {"key without the value: no file, the system table only",
+         {.eventId = 1001, .sourceName = "Disk"},
+         {{{"System", "Disk"}, std::nullopt}},
+         "Stack overflow. ",
+         ""},
+        {"value that cannot be read: no file, the system table only",
+         {.eventId = 1001, .sourceName = "Disk"},
+         {{{"System", "Disk"}, Failure{234, {}}}},
+         "Stack overflow. ",
+         ""},
+        {"message too long to be formatted: raw strings",
+         {.eventId = 15, .sourceName = "Disk", .strings = {"C:"}},
+         {{{"System", "Disk"}, "disk.dll"}},
+         "C:\0"s,
+         "disk.dll"},
         {"system table answers",
          {.eventId = 1001, .sourceName = "Disk"},
          {{{"System", "Disk"}, "none.dll"}},
@@ -538,7 +566,9 @@ TEST(CaptureRun, MessageExpansionRows) {
                                    {{"disk.dll", 0xC0FF0007}, "High %1 bits."},
                                    {{"disk.dll", 11}, "%1 %11 %3"},
                                    {{"disk.dll", 12}, "a\r\nb\rc\nd\r\n"},
-                                   {{"disk.dll", 14}, "%1!.*s! on %2"}};
+                                   {{"disk.dll", 14}, "%1!.*s! on %2"},
+                                   {{"disk.dll", 15}, "%1 and 1023 characters more"}};
+        fakes.messages.unformattable = {15};
         fakes.messages.systemMessages = {{1001, "Stack overflow.\r\n"}};
         RecordFields record = c.record;
         record.timeGenerated = kMarch14At092653;
@@ -566,6 +596,17 @@ TEST(CaptureRun, MalformedKeptRecordGivesALineWithEmptyParts) {
     EXPECT_EQ(fakes.log.bytes,
               "Error event on (LOCALHOST) at 3/14/2006 9:26:53 AM (GMT) - Source: \"Disk\".  Event:  "
               "[Could not expand message from source (not local)]\r\n");
+}
+
+TEST(CaptureRun, DateTheSystemCannotWriteLeavesItsPartEmpty) {
+    FakePlatform fakes;
+    RegisterDisk(fakes);
+    fakes.dates.failure = 87;
+    fakes.events.records = {DiskRecord(1)};
+    EXPECT_EQ(RunProbe(fakes, Settings{}), ExitStatus::Completed);
+    EXPECT_EQ(
+        fakes.log.bytes,
+        "Error event on (LOCALHOST) at  (GMT) - Source: \"Disk\".  Event: The disk C: has a bad block. \r\n");
 }
 
 TEST(CaptureRun, TwoStringsReachTheCatalogueAsSlotsOneToThree) {

@@ -57,13 +57,11 @@ constexpr std::int32_t kNotEnoughMemory = 8;
 
 class FakeRegistration : public SourceRegistration {
   public:
-    explicit FakeRegistration(std::string value) : value_(std::move(value)) {}
-    Result<std::optional<std::string>> MessageFileValue() override {
-        return std::optional<std::string>(value_);
-    }
+    explicit FakeRegistration(Result<std::optional<std::string>> value) : value_(std::move(value)) {}
+    Result<std::optional<std::string>> MessageFileValue() override { return value_; }
 
   private:
-    std::string value_;
+    Result<std::optional<std::string>> value_;
 };
 
 class FakeMessages : public MessageModule {
@@ -91,6 +89,9 @@ class FakeMessages : public MessageModule {
         const std::string* pattern = Find(eventId);
         if (pattern == nullptr) {
             return Failure{kMessageNotFound, {}};
+        }
+        if (catalogue_.unformattable.contains(eventId)) {
+            return Failure{kInsufficientBuffer, {}};
         }
         return FormatInserts(*pattern, inserts);
     }
@@ -224,6 +225,9 @@ std::string FakeSystemErrors::SystemErrorText(std::int32_t error) {
 }
 
 Result<std::string> UsDateText::FormatDate(const CivilTime& time) {
+    if (failure) {
+        return Failure{*failure, {}};
+    }
     std::string text =
         std::to_string(time.month) + "/" + std::to_string(time.day) + "/" + std::to_string(time.year);
     if (time.hour == 0 && time.minute == 0 && time.second == 0) {
@@ -243,6 +247,9 @@ Result<std::string> UsDateText::FormatDate(const CivilTime& time) {
 }
 
 Result<std::optional<std::string>> FakeLogFiles::FindVisibleFile(const std::string& name) {
+    if (findError) {
+        return Failure{*findError, {}};
+    }
     for (const File& file : files) {
         if (!file.hidden && Lower(file.name) == Lower(name)) {
             return std::optional<std::string>(file.name);

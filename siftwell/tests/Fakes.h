@@ -41,11 +41,14 @@ std::string FormatInserts(std::string_view pattern, const InsertArguments& inser
 
 class FakeCatalogue : public MessageCatalogue {
   public:
-    std::map<std::pair<std::string, std::string>, std::string> registrations;  // (log, source) -> value
-    std::map<std::string, std::string> environment;                            // "%Name%" -> text
-    std::map<std::pair<std::string, std::uint32_t>, std::string> messages;     // (file, id) -> pattern
-    std::map<std::uint32_t, std::string> systemMessages;                       // id -> pattern
-    std::set<std::string> unexpandable;  // values whose environment expansion fails
+    // (log, source) -> what a read of its EventMessageFile value answers: the text, nothing (a key
+    // without the value) or the failure.
+    std::map<std::pair<std::string, std::string>, Result<std::optional<std::string>>> registrations;
+    std::map<std::string, std::string> environment;                         // "%Name%" -> text
+    std::map<std::pair<std::string, std::uint32_t>, std::string> messages;  // (file, id) -> pattern
+    std::map<std::uint32_t, std::string> systemMessages;                    // id -> pattern
+    std::set<std::string> unexpandable;     // values whose environment expansion fails
+    std::set<std::uint32_t> unformattable;  // messages whose template reads but whose formatting fails
 
     std::vector<std::string> formattedFiles;  // each file loaded
     std::vector<std::uint32_t> formattedIds;  // each message whose template was asked for
@@ -90,6 +93,7 @@ class FakeSystemErrors : public SystemErrors {
 // The United States form: 3/14/2006 9:26:53 AM, and the date alone at midnight.
 class UsDateText : public DateText {
   public:
+    std::optional<std::int32_t> failure;  // every date fails with it
     Result<std::string> FormatDate(const CivilTime& time) override;
 };
 
@@ -100,6 +104,7 @@ class FakeLogFiles : public LogFiles {
         bool hidden = false;
     };
     std::vector<File> files;
+    std::optional<std::int32_t> findError;
     std::optional<std::int32_t> clearError;
     std::vector<std::string> cleared;
 

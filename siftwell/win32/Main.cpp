@@ -24,7 +24,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.
     const Result<std::string> executableDirectory = ExecutableDirectory();
     if (FailureOf(executableDirectory)) {
-        return static_cast<int>(ExitStatus::SettingsUnreadable);
+        return static_cast<int>(ExitStatus::SettingsUnusable);
     }
     const std::string& directory = ValueOf(executableDirectory);
     const Win32TextCodec codec;

@@ -13,14 +13,14 @@ int main() {
     using namespace zandrel;
     const Result<std::string> executableDirectory = ExecutableDirectory();
     if (FailureOf(executableDirectory)) {
-        return static_cast<int>(ExitStatus::SettingsUnreadable);
+        return static_cast<int>(ExitStatus::SettingsUnusable);
     }
     const std::string& directory = ValueOf(executableDirectory);
     const Win32TextCodec codec;
     for (const char* key : {"Alpha", "Beta"}) {
         const auto value = ReadIniValue("probe.conf", key, "probe.conf", directory, codec);
         if (!value) {
-            return static_cast<int>(ExitStatus::SettingsUnreadable);
+            return static_cast<int>(ExitStatus::SettingsUnusable);
         }
         if (!AppendResultLine(JoinPath(directory, "probe.log"), std::string(key) + "=" + value->ansi).Ok()) {
             return static_cast<int>(ExitStatus::ResultUnwritable);

@@ -11,29 +11,29 @@ namespace {
 
 std::unique_ptr<ManagementConnection> ConnectLocally(WbemService& service) {
     auto connected = service.Connect(u".", u"", u"");
-    if (auto* failure = std::get_if<Failure>(&connected)) {
+    if (const Failure* failure = FailureOf(connected)) {
         ADD_FAILURE() << "connection failed: " << failure->number << " " << failure->description;
         return nullptr;
     }
-    return std::move(std::get<0>(connected));
+    return std::move(ValueOf(connected));
 }
 
 std::unique_ptr<ManagementResultSet> SetOf(ServiceResult<ManagementResultSet> result) {
-    if (auto* failure = std::get_if<Failure>(&result)) {
+    if (const Failure* failure = FailureOf(result)) {
         ADD_FAILURE() << "query failed: " << failure->number << " " << failure->description;
         return nullptr;
     }
-    return std::move(std::get<0>(result));
+    return std::move(ValueOf(result));
 }
 
 // The value of a step that must succeed; a failure is reported and gives the empty value.
 template <typename T>
 T Must(Result<T> result) {
-    if (auto* failure = std::get_if<Failure>(&result)) {
+    if (const Failure* failure = FailureOf(result)) {
         ADD_FAILURE() << "step failed: " << failure->number << " " << failure->description;
         return T{};
     }
-    return std::move(std::get<0>(result));
+    return std::move(ValueOf(result));
 }
 
 TEST(WbemService, ReadsTheOperatingSystemCountsAsText) {
@@ -97,8 +97,7 @@ TEST(WbemService, AnUnknownClassEndsAtTheEnumeration) {
     ASSERT_TRUE(set);
     // Wine's service ends the walk at once; one that fails it instead gives no instance either.
     const auto next = set->Next();
-    const auto* instance = std::get_if<std::unique_ptr<ManagementInstance>>(&next);
-    EXPECT_TRUE(instance == nullptr || !*instance);
+    EXPECT_TRUE(FailureOf(next) || !ValueOf(next));
 }
 
 TEST(WbemService, AQueryTheServiceRefusesFailsWithItsCode) {
@@ -116,7 +115,7 @@ TEST(WbemService, AQueryTheServiceRefusesFailsWithItsCode) {
     };
     for (const auto& c : kCases) {
         auto result = connection->ExecQuery(c.query);
-        const auto* failure = std::get_if<Failure>(&result);
+        const Failure* failure = FailureOf(result);
         ASSERT_TRUE(failure) << c.query;
         EXPECT_EQ(failure->number, c.number) << c.query;
         // Wine's service gives no description with its failures.
@@ -130,7 +129,7 @@ TEST(WbemService, AnUnknownHostFailsWithTheServiceCode) {
     }
     WbemService service;
     auto connected = service.Connect(u"unreachable-host", u"someone", u"secret");
-    const auto* failure = std::get_if<Failure>(&connected);
+    const Failure* failure = FailureOf(connected);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number, -2147217387);  // 0x80041015
     EXPECT_EQ(failure->description, "");

@@ -24,13 +24,13 @@ TEST(RunForm1, WithoutItsWindowTheLauncherEndsWithAStatusOfItsOwn) {
     taken.hInstance = instance;
     taken.lpszClassName = "Zandrel.form1";
     ASSERT_NE(RegisterClassA(&taken), 0);
-    EXPECT_EQ(RunForm1(instance), static_cast<int>(LauncherExitStatus::NoWindow)) << "class taken";
+    EXPECT_EQ(RunForm1(instance), ExitStatus::NoWindow) << "class taken";
     ASSERT_TRUE(UnregisterClassA("Zandrel.form1", instance));
 
     // The window cannot be created.
     const UniqueHook refuse(SetWindowsHookExA(WH_CBT, &RefuseWindows, nullptr, GetCurrentThreadId()));
     ASSERT_TRUE(refuse);
-    EXPECT_EQ(RunForm1(instance), static_cast<int>(LauncherExitStatus::NoWindow)) << "window refused";
+    EXPECT_EQ(RunForm1(instance), ExitStatus::NoWindow) << "window refused";
 }
 
 }  // namespace
