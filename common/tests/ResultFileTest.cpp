@@ -245,7 +245,8 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
         bool freshStart;     // ClearResultFile, else AppendResultLine("next")
         DWORD error;         // 0: done
         const char* after;
-        bool waitedItOut;  // the whole five seconds
+        bool waitedItOut;                // the whole five seconds
+        const char* thenNext = nullptr;  // after one more line written as it should be
     } cases[] = {
         {"a short write is cut back", [](ResultFileCalls& c) { c.writeFile = &fault::ShortWrite; }, 0,
          "earlier\r\n", false, ERROR_DISK_FULL, "earlier\r\n", false},
@@ -258,7 +259,7 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
              c.writeFile = &fault::ShortWrite;
              c.setFileInformation = &fault::RefusedCut;
          },
-         0, "earlier\r\n", false, ERROR_DISK_FULL, "earlier\r\nnex", false},
+         0, "earlier\r\n", false, ERROR_DISK_FULL, "earlier\r\nnex", false, "earlier\r\nnex\r\nnext\r\n"},
         {"a fresh start that cannot empty the file",
          [](ResultFileCalls& c) { c.setFileInformation = &fault::RefusedCut; }, 0, "earlier\r\n", true,
          ERROR_ACCESS_DENIED, "earlier\r\n", false},
@@ -286,8 +287,11 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testing::ScratchDir dir;
+        const std::string path = dir.PathOf("event.log");
         if (c.before != nullptr) {
-            dir.Write("event.log", c.before);
+            // Through the writer: how its line left the file is what the next line may trust.
+            ASSERT_EQ(std::string(c.before), "earlier\r\n");
+            ASSERT_TRUE(AppendResultLine(path, "earlier").Ok());
         }
         ResultFileCalls calls;
         calls.tickCount = &fault::TickCount;
@@ -298,7 +302,6 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
         }
         fault::now = 0;
         fault::heldOpens = c.heldOpens;
-        const std::string path = dir.PathOf("event.log");
         const Status status =
             c.freshStart ? ClearResultFile(path, calls) : AppendResultLine(path, "next", calls);
         const Failure* failure = FailureOf(status);
@@ -306,6 +309,10 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
         EXPECT_EQ(dir.Read("event.log"),
                   c.after == nullptr ? std::nullopt : std::optional<std::string>(c.after));
         EXPECT_EQ(fault::now >= 5000, c.waitedItOut) << fault::now;
+        if (c.thenNext != nullptr) {
+            EXPECT_TRUE(AppendResultLine(path, "next").Ok());
+            EXPECT_EQ(dir.Read("event.log"), c.thenNext);
+        }
     }
 }
 #endif

@@ -193,23 +193,23 @@ Result<std::string> FinalPathOf(const ResultFileCalls& calls, HANDLE handle) {
     });
 }
 
-Result<bool> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
-                         const FileFacts& facts) {
+Result<Proof> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
+                          const FileFacts& facts) {
     if (facts.link) {
         return Failure{kLinkRefused, {}};
     }
     if (LastLeft().Is(path, facts.end, facts.stamp)) {
-        return true;
+        return Proof::AsLeft;
     }
     switch (WhereFileIs(calls, file, path)) {
         case Where::Asked:
-            return true;
+            return Proof::Asked;
         case Where::Elsewhere:
             return Failure{kLinkRefused, {}};
         case Where::Untold:
             break;
     }
-    return false;
+    return Proof::Untold;
 }
 
 Status KeepAsLeft(const ResultFileCalls& calls, HANDLE file, const std::string& path, LONGLONG end) {

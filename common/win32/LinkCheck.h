@@ -54,11 +54,17 @@ Result<FileFacts> ReadFacts(const ResultFileCalls& calls, HANDLE file);
 // "\\?\UNC\..." on a share.
 Result<std::string> FinalPathOf(const ResultFileCalls& calls, HANDLE handle);
 
+// What the link checks found of a file that is no link.
+enum class Proof {
+    Untold,  // the file system cannot name it: no link that Windows makes goes unseen there
+    Asked,   // where it really is is where it was asked for
+    AsLeft,  // exactly as this process's last line left it, CR LF at its end
+};
+
 // Failed with kLinkRefused when `file`, opened at `path` with FILE_FLAG_OPEN_REPARSE_POINT and
-// described by `facts`, is a link to another file. Else whether it was proven to be the file asked
-// for: false where the file system cannot name it (no link that Windows makes goes unseen there).
-Result<bool> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
-                         const FileFacts& facts);
+// described by `facts`, is a link to another file.
+Result<Proof> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
+                          const FileFacts& facts);
 
 // After a line written whole, under the writers' lock, into a `file` that RefuseLinks proved: keeps
 // how this line leaves it, `end` bytes long, for the next line at `path`.

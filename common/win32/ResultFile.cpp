@@ -155,7 +155,7 @@ struct CheckedFile {
     UniqueFile file;
     WritersLock lock;  // after the file: released before it is closed
     FileFacts facts;
-    bool proven;  // the file asked for, not merely no link seen
+    Proof proof;
 };
 
 Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string& path, Purpose purpose) {
@@ -172,11 +172,11 @@ Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string&
     if (const Failure* failure = FailureOf(facts)) {
         return *failure;
     }
-    const Result<bool> proven = RefuseLinks(calls, ValueOf(file).get(), path, ValueOf(facts));
-    if (const Failure* failure = FailureOf(proven)) {
+    const Result<Proof> proof = RefuseLinks(calls, ValueOf(file).get(), path, ValueOf(facts));
+    if (const Failure* failure = FailureOf(proof)) {
         return *failure;
     }
-    return CheckedFile{std::move(ValueOf(file)), std::move(ValueOf(lock)), ValueOf(facts), ValueOf(proven)};
+    return CheckedFile{std::move(ValueOf(file)), std::move(ValueOf(lock)), ValueOf(facts), ValueOf(proof)};
 }
 
 }  // namespace
@@ -195,8 +195,10 @@ Status AppendResultLine(const std::string& path, std::string_view text, const Re
     }
     const HANDLE file = ValueOf(checked).file.get();
     const LONGLONG end = ValueOf(checked).facts.end;
-    // What cannot be read counts as a line's end: the line then goes out as it is.
-    const Result<bool> endsALine = EndsALine(calls, file, end);
+    // A file as this run's last line left it ends with that line's CR LF. What cannot be read counts
+    // as a line's end: the line then goes out as it is.
+    const Result<bool> endsALine =
+        ValueOf(checked).proof == Proof::AsLeft ? Result<bool>(true) : EndsALine(calls, file, end);
     const std::string_view bytes =
         FailureOf(endsALine) || ValueOf(endsALine) ? std::string_view(line).substr(2) : line;
     DWORD written = 0;
@@ -204,7 +206,7 @@ Status AppendResultLine(const std::string& path, std::string_view text, const Re
         if (written == bytes.size()) {
             // Still under the lock, so that no other writer's line comes in between; should the file's
             // stamp not be had, the next line asks afresh.
-            if (ValueOf(checked).proven && ValueOf(checked).lock.held()) {
+            if (ValueOf(checked).proof != Proof::Untold && ValueOf(checked).lock.held()) {
                 static_cast<void>(KeepAsLeft(calls, file, path, end + written));
             }
             return Status();
