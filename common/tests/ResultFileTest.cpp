@@ -15,6 +15,7 @@
 #include <sddl.h>
 
 #include "ProgramRun.h"
+#include "ResultFileCalls.h"
 #include "UniqueHandle.h"
 #include "Wine.h"
 #else
@@ -81,15 +82,36 @@ TEST(ResultFileLinks, AHardLinkIsNotWrittenThrough) {
 // Under Wine a Unix link, which shows as the file it leads to, not as a reparse point.
 TEST(ResultFileLinks, ASymbolicLinkIsNotWrittenThrough) {
     const std::string elsewhere = JoinPath("elsewhere", "event.log");
-    for (const std::string& target : {std::string("other.txt"), elsewhere}) {
-        SCOPED_TRACE(target);
+    const struct {
+        std::string target;
+        bool linesBefore;  // lines went into a file of the name before the link took its place
+        bool moved;        // that very file, moved away, is where the link leads
+    } cases[] = {
+        {"other.txt", false, false},
+        {elsewhere, false, false},
+        // As long as the lines before it, byte for byte: only where it is tells it apart.
+        {"other.txt", true, false},
+        {elsewhere, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target + (c.linesBefore ? ", after lines" : ""));
         testing::ScratchDir dir;
         std::filesystem::create_directory(dir.PathOf("elsewhere"));
-        dir.Write(target, "someone else's\r\n");
-        if (!dir.Link("event.log", dir.PathOf(target))) {
+        if (c.linesBefore) {
+            ASSERT_TRUE(AppendResultLine(dir.PathOf("event.log"), "someone else's").Ok());
+            if (c.moved) {
+                std::filesystem::rename(dir.PathOf("event.log"), dir.PathOf(c.target));
+            } else {
+                std::filesystem::remove(dir.PathOf("event.log"));
+            }
+        }
+        if (!c.moved) {
+            dir.Write(c.target, "someone else's\r\n");
+        }
+        if (!dir.Link("event.log", dir.PathOf(c.target))) {
             GTEST_SKIP() << "this process may make no symbolic links";
         }
-        ExpectNotWrittenThrough(dir, target);
+        ExpectNotWrittenThrough(dir, c.target);
     }
     // One that leads nowhere: its target is not created through it either.
     testing::ScratchDir dir;
@@ -159,6 +181,139 @@ std::string ProcessUser() {
     }
     const UniqueLocal owned(text);
     return text;
+}
+
+// The faults that no file system here shows at will, through the writer's table of calls: the one
+// call of the row fails, every other is the real one, and the clock moves on as the writer waits.
+namespace fault {
+ULONGLONG now = 0;
+int heldOpens = 0;  // opens still to meet another run's handle
+
+ULONGLONG WINAPI TickCount() {
+    return now;
+}
+void WINAPI Pause(DWORD ms) {
+    now += ms;
+}
+HANDLE WINAPI HeldOpen(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                       DWORD disposition, DWORD flags, HANDLE model) {
+    if (heldOpens > 0) {
+        --heldOpens;
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(path, access, share, security, disposition, flags, model);
+}
+// A full drive as Wine reports it: success, with half of the bytes.
+BOOL WINAPI ShortWrite(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    return WriteFile(file, bytes, size / 2, written, overlapped);
+}
+BOOL WINAPI BrokenWrite(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    WriteFile(file, bytes, size / 2, written, overlapped);
+    SetLastError(ERROR_NETNAME_DELETED);
+    return FALSE;
+}
+BOOL WINAPI RefusedCut(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+BOOL WINAPI LockTaken(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+    SetLastError(ERROR_LOCK_VIOLATION);
+    return FALSE;
+}
+BOOL WINAPI NoLocks(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+}
+BOOL WINAPI NoToken(HANDLE, DWORD, PHANDLE) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+BOOL WINAPI NoDescriptor(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+}  // namespace fault
+
+TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
+    constexpr int kForGood = 1 << 20;
+    const struct {
+        const char* name;
+        void (*fault)(ResultFileCalls&);
+        int heldOpens;
+        const char* before;  // null: no file
+        bool freshStart;     // ClearResultFile, else AppendResultLine("next")
+        DWORD error;         // 0: done
+        const char* after;
+        bool waitedItOut;                // the whole five seconds
+        const char* thenNext = nullptr;  // after one more line written as it should be
+    } cases[] = {
+        {"a short write is cut back", [](ResultFileCalls& c) { c.writeFile = &fault::ShortWrite; }, 0,
+         "earlier\r\n", false, ERROR_DISK_FULL, "earlier\r\n", false},
+        {"a write that fails part-way is cut back",
+         [](ResultFileCalls& c) { c.writeFile = &fault::BrokenWrite; }, 0, "earlier\r\n", false,
+         ERROR_NETNAME_DELETED, "earlier\r\n", false},
+        // The fragment stays; StartsOnALineOfItsOwn shows the next line after it.
+        {"a refused cut",
+         [](ResultFileCalls& c) {
+             c.writeFile = &fault::ShortWrite;
+             c.setFileInformation = &fault::RefusedCut;
+         },
+         0, "earlier\r\n", false, ERROR_DISK_FULL, "earlier\r\nnex", false, "earlier\r\nnex\r\nnext\r\n"},
+        {"a fresh start that cannot empty the file",
+         [](ResultFileCalls& c) { c.setFileInformation = &fault::RefusedCut; }, 0, "earlier\r\n", true,
+         ERROR_ACCESS_DENIED, "earlier\r\n", false},
+        {"a lock that never comes", [](ResultFileCalls& c) { c.lockFile = &fault::LockTaken; }, 0,
+         "earlier\r\n", false, ERROR_LOCK_VIOLATION, "earlier\r\n", true},
+        {"a lock that never comes, fresh start", [](ResultFileCalls& c) { c.lockFile = &fault::LockTaken; },
+         0, "earlier\r\n", true, ERROR_LOCK_VIOLATION, "earlier\r\n", true},
+        {"a file system without locks", [](ResultFileCalls& c) { c.lockFile = &fault::NoLocks; }, 0,
+         "earlier\r\n", false, 0, "earlier\r\nnext\r\n", false},
+        {"no token for a new file", [](ResultFileCalls& c) { c.openProcessToken = &fault::NoToken; }, 0,
+         nullptr, false, ERROR_ACCESS_DENIED, nullptr, false},
+        {"no descriptor for a new file",
+         [](ResultFileCalls& c) { c.convertStringSecurityDescriptor = &fault::NoDescriptor; }, 0, nullptr,
+         false, ERROR_INVALID_PARAMETER, nullptr, false},
+        {"an existing file needs no descriptor",
+         [](ResultFileCalls& c) { c.convertStringSecurityDescriptor = &fault::NoDescriptor; }, 0,
+         "earlier\r\n", false, 0, "earlier\r\nnext\r\n", false},
+        {"a file held a moment", nullptr, 3, "earlier\r\n", false, 0, "earlier\r\nnext\r\n", false},
+        {"a file held a moment, fresh start", nullptr, 3, "earlier\r\n", true, 0, "", false},
+        {"a file held for good", nullptr, kForGood, "earlier\r\n", false, ERROR_SHARING_VIOLATION,
+         "earlier\r\n", true},
+        {"a file held for good, fresh start", nullptr, kForGood, "earlier\r\n", true, ERROR_SHARING_VIOLATION,
+         "earlier\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::ScratchDir dir;
+        const std::string path = dir.PathOf("event.log");
+        if (c.before != nullptr) {
+            // Through the writer: how its line left the file is what the next line may trust.
+            ASSERT_EQ(std::string(c.before), "earlier\r\n");
+            ASSERT_TRUE(AppendResultLine(path, "earlier").Ok());
+        }
+        ResultFileCalls calls;
+        calls.tickCount = &fault::TickCount;
+        calls.sleep = &fault::Pause;
+        calls.createFile = &fault::HeldOpen;
+        if (c.fault != nullptr) {
+            c.fault(calls);
+        }
+        fault::now = 0;
+        fault::heldOpens = c.heldOpens;
+        const Status status =
+            c.freshStart ? ClearResultFile(path, calls) : AppendResultLine(path, "next", calls);
+        const Failure* failure = FailureOf(status);
+        EXPECT_EQ(failure == nullptr ? 0 : failure->number, static_cast<std::int32_t>(c.error));
+        EXPECT_EQ(dir.Read("event.log"),
+                  c.after == nullptr ? std::nullopt : std::optional<std::string>(c.after));
+        EXPECT_EQ(fault::now >= 5000, c.waitedItOut) << fault::now;
+        if (c.thenNext != nullptr) {
+            EXPECT_TRUE(AppendResultLine(path, "next").Ok());
+            EXPECT_EQ(dir.Read("event.log"), c.thenNext);
+        }
+    }
 }
 #endif
 

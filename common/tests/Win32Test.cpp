@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "AnsiText.h"
 #include "ExecutableDirectory.h"
+#include "GrowBuffer.h"
 #include "UniqueHandle.h"
 
 namespace zandrel {
@@ -66,6 +68,47 @@ TEST(ExecutableDirectory, IsTheProgramsFolderExactlyOrNone) {
             directory = Failure{failure->number, {}};  // the system's text, whatever its wording
         }
         EXPECT_EQ(directory, c.directory) << c.path.size();
+    }
+}
+
+// A call whose answer grows between calls (a value rewritten meanwhile): the answer of call k has
+// `lengths[k]` characters (the last one for every later call); it asks for its room when `tells`.
+TEST(GrowUntilFits, TakesEachAnswerAsItComes) {
+    const struct {
+        std::vector<std::size_t> lengths;
+        bool tells;
+        Result<std::size_t> length;
+        int calls;
+    } kCases[] = {
+        {{3}, true, 3u, 1},
+        {{10, 30, 70}, true, 70u, 4},   // 8, then 11, 31, 71
+        {{10, 30, 70}, false, 70u, 5},  // 8, 16, 32, 64, 128: doubled where it does not say
+        {{20, 5}, true, 5u, 2},         // shrunk meanwhile
+        {{200}, true, Failure{ERROR_INSUFFICIENT_BUFFER, {}}, 1},
+        {{}, true, Failure{ERROR_ACCESS_DENIED, {}}, 1},
+    };
+    for (const auto& c : kCases) {
+        int calls = 0;
+        const Result<std::string> answer =
+            GrowUntilFits<std::string>(8, 200, [&](std::string& buffer) -> Result<BufferFill> {
+                ++calls;
+                if (c.lengths.empty()) {
+                    return Failure{ERROR_ACCESS_DENIED, {}};
+                }
+                const std::size_t length = c.lengths[std::min<std::size_t>(calls, c.lengths.size()) - 1];
+                if (length >= buffer.size()) {
+                    return BufferFill::Needs(c.tells ? length + 1 : 0);
+                }
+                buffer.replace(0, length, length, 'a');
+                return BufferFill::Fits(length);
+            });
+        SCOPED_TRACE(c.lengths.empty() ? 0 : c.lengths.back());
+        EXPECT_EQ(calls, c.calls);
+        if (const Failure* failure = FailureOf(c.length)) {
+            EXPECT_EQ(answer, Result<std::string>(*failure));
+        } else {
+            EXPECT_EQ(answer, Result<std::string>(std::string(ValueOf(c.length), 'a')));
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #include "SystemMessage.h"
 
+#include "LastError.h"
+
 namespace zandrel {
 
 Result<std::string> SystemMessage(DWORD number, DWORD capacity, HMODULE module) {
@@ -10,7 +12,7 @@ Result<std::string> SystemMessage(DWORD number, DWORD capacity, HMODULE module) 
     std::string text(capacity, '\0');
     const DWORD length = FormatMessageA(flags, module, number, 0, text.data(), capacity, nullptr);
     if (length == 0) {
-        return Failure{static_cast<std::int32_t>(GetLastError()), {}};
+        return LastErrorFailure();
     }
     text.resize(length < capacity ? length : capacity);
     return text;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "AnsiText.h"
+#include "LastError.h"
 #include "Wipe.h"
 
 namespace zandrel::gaugewell {
@@ -254,7 +255,7 @@ Result<std::string> WindowsLocale::ThousandsSeparator() {
     // In the system's ANSI code page, the one the result file is written in, not the locale's own.
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND | LOCALE_USE_CP_ACP, separator,
                        sizeof separator) == 0) {
-        return Failure{static_cast<std::int32_t>(GetLastError()), {}};
+        return LastErrorFailure();
     }
     return std::string(separator);
 }

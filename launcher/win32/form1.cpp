@@ -13,7 +13,7 @@
 #include "launcher/resources/resource.h"
 #include "Com.h"
 #include "Gdi.h"
-#include "SystemMessage.h"
+#include "LastError.h"
 #include "WindowProc.h"
 #include "launcher/win32/mod1.h"
 
@@ -32,8 +32,6 @@ constexpr UINT kTimer1Interval = 6000;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 // The shell's operation for an address: the user's associated program opens it.
 constexpr char kOpenVerb[] = "Open";
-// Room for the system's longest texts about starting a program.
-constexpr DWORD kMessageTextSize = 512;
 
 // The per-window DPI calls exist only from Windows 10 on. Before, the screen's DPI stands in: the
 // system DPI, which is the DPI of every window of a system-aware program.
@@ -129,8 +127,7 @@ class Form1 final : public FormPlatform {
         std::string commandLine = "\"" + path + "\"";
         if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &started)) {
-            const DWORD error = GetLastError();
-            return Failure{static_cast<std::int32_t>(error), SystemMessageText(error, kMessageTextSize)};
+            return LastErrorFailure(ErrorText::System);
         }
         // Held to the end, so that the server's id cannot pass to another process meanwhile.
         serverProcess_.reset(started.hProcess);

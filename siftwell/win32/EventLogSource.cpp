@@ -4,6 +4,7 @@
 #include <new>
 
 #include "siftwell/win32/Adapters.h"
+#include "LastError.h"
 #include "UniqueHandle.h"
 #include "siftwell/core/eventlog.h"
 
@@ -24,10 +25,6 @@ static_assert(sizeof(EVENTLOGRECORD::TimeGenerated) == 4 && sizeof(EVENTLOGRECOR
 using UniqueEventLog = UniqueHandle<NullHandleTraits<HANDLE, &CloseEventLog>>;
 constexpr DWORD kReadFlags = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
 
-Failure LastError() {
-    return Failure{static_cast<std::int32_t>(GetLastError()), {}};
-}
-
 class Win32EventLogReader : public EventLogReader {
   public:
     Win32EventLogReader(HANDLE log, ReadEventLogCall readEventLog) : log_(log), readEventLog_(readEventLog) {}
@@ -35,7 +32,7 @@ class Win32EventLogReader : public EventLogReader {
     Result<std::uint32_t> CountRecords() override {
         DWORD records = 0;
         if (!GetNumberOfEventLogRecords(log_.get(), &records)) {
-            return LastError();
+            return LastErrorFailure();
         }
         return std::uint32_t{records};
     }
@@ -63,7 +60,7 @@ class Win32EventLogReader : public EventLogReader {
         DWORD read = 0;
         DWORD needed = 0;
         if (!readEventLog_(log_.get(), kReadFlags, 0, record.data(), size, &read, &needed)) {
-            return LastError();
+            return LastErrorFailure();
         }
         record.resize(read < record.size() ? read : record.size());
         return record;
@@ -80,7 +77,7 @@ Result<std::unique_ptr<EventLogReader>> Win32EventSource::Open(const std::string
                                                                const std::string& logName) {
     HANDLE log = OpenEventLogA(serverName.c_str(), logName.c_str());
     if (log == nullptr) {
-        return LastError();
+        return LastErrorFailure();
     }
     return std::make_unique<Win32EventLogReader>(log, readEventLog_);
 }

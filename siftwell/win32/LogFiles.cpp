@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "siftwell/win32/Adapters.h"
+#include "LastError.h"
 #include "Paths.h"
 #include "ResultFile.h"
 #include "UniqueHandle.h"
@@ -21,7 +22,7 @@ Result<std::optional<std::string>> Win32LogFiles::FindVisibleFile(const std::str
         if (error == ERROR_FILE_NOT_FOUND) {
             return std::nullopt;
         }
-        return Failure{static_cast<std::int32_t>(error), {}};
+        return ErrorFailure(error);
     }
     do {
         if ((found.dwFileAttributes & kUnseenAttributes) == 0) {
@@ -29,7 +30,7 @@ Result<std::optional<std::string>> Win32LogFiles::FindVisibleFile(const std::str
         }
     } while (FindNextFileA(search.get(), &found));
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
-        return Failure{static_cast<std::int32_t>(error), {}};
+        return ErrorFailure(error);
     }
     return std::nullopt;
 }

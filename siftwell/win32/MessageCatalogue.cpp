@@ -1,11 +1,12 @@
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "siftwell/win32/Adapters.h"
 #include "siftwell/win32/SystemDirectory.h"
+#include "GrowBuffer.h"
+#include "LastError.h"
 #include "UniqueHandle.h"
 
 namespace zandrel::siftwell {
@@ -15,14 +16,10 @@ constexpr char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\
 constexpr DWORD kFormatFlags =
     FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY;
 constexpr DWORD kMessageBufferSize = 1023;
-// Enough to double past three bytes for each character the first count reported.
-constexpr int kExpandAttempts = 4;
+// Past what any message file list or its expansion holds (an expansion is at most 32 K characters).
+constexpr std::size_t kLargestValue = 65536;
 
 using UniqueLocalMemory = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
-
-Failure LastError() {
-    return Failure{static_cast<std::int32_t>(GetLastError()), {}};
-}
 
 // A message file as it is loaded: a name with a drive ("X:") or a share (two backslashes) as it
 // stands, any other name (bare or relative) in System32 only. A data-file load by name would search
@@ -47,31 +44,37 @@ class Win32SourceRegistration : public SourceRegistration {
     explicit Win32SourceRegistration(HKEY key) : key_(key) {}
 
     Result<std::optional<std::string>> MessageFileValue() override {
-        // A four-byte area with a size of 0 asks only for the value's length.
-        BYTE sizeProbe[4];
-        DWORD size = 0;
-        const LSTATUS probed =
-            RegQueryValueExA(key_.get(), "EventMessageFile", nullptr, nullptr, sizeProbe, &size);
-        if (probed == ERROR_FILE_NOT_FOUND) {
+        bool absent = false;
+        const Result<std::vector<char>> value = GrowUntilFits<std::vector<char>>(
+            0, kLargestValue, [&](std::vector<char>& data) -> Result<BufferFill> {
+                // First a four-byte area with a size of 0, which asks only for the value's length;
+                // then an area of that length (again, should the value have grown meanwhile).
+                BYTE sizeProbe[4];
+                DWORD size = static_cast<DWORD>(data.size());
+                const LSTATUS result =
+                    RegQueryValueExA(key_.get(), "EventMessageFile", nullptr, nullptr,
+                                     data.empty() ? sizeProbe : reinterpret_cast<BYTE*>(data.data()), &size);
+                if (result == ERROR_FILE_NOT_FOUND) {
+                    absent = true;
+                    return BufferFill::Fits(0);
+                }
+                if (result == ERROR_MORE_DATA || (result == ERROR_SUCCESS && size > data.size())) {
+                    return BufferFill::Needs(size);
+                }
+                if (result != ERROR_SUCCESS) {
+                    return ErrorFailure(static_cast<DWORD>(result));
+                }
+                return BufferFill::Fits(size);
+            });
+        if (const Failure* failure = FailureOf(value)) {
+            return *failure;
+        }
+        if (absent) {
             return std::nullopt;
         }
-        if (probed != ERROR_SUCCESS && probed != ERROR_MORE_DATA) {
-            return Failure{static_cast<std::int32_t>(probed), {}};
-        }
-        if (size == 0) {
-            return std::optional<std::string>(std::string());
-        }
-        std::vector<char> data(size);
-        DWORD read = size;
-        if (const LSTATUS result = RegQueryValueExA(key_.get(), "EventMessageFile", nullptr, nullptr,
-                                                    reinterpret_cast<BYTE*>(data.data()), &read);
-            result != ERROR_SUCCESS) {
-            // The value changed in between: its bytes are not defined.
-            return Failure{static_cast<std::int32_t>(result), {}};
-        }
         // The stored text need not end with its NUL.
-        return std::optional<std::string>(
-            std::string(data.data(), strnlen(data.data(), read < size ? read : size)));
+        const std::vector<char>& data = ValueOf(value);
+        return std::optional<std::string>(std::string(data.data(), strnlen(data.data(), data.size())));
     }
 
   private:
@@ -90,7 +93,7 @@ class Win32MessageModule : public MessageModule {
                                FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
                            module_.get(), eventId, 0, reinterpret_cast<LPSTR>(text.put()), 0, nullptr);
         if (length == 0 || !text) {
-            return LastError();
+            return LastErrorFailure();
         }
         return std::string(static_cast<const char*>(text.get()), length);
     }
@@ -104,7 +107,7 @@ class Win32MessageModule : public MessageModule {
         const DWORD length = FormatMessageA(kFormatFlags, module_.get(), eventId, 0, buffer,
                                             kMessageBufferSize, reinterpret_cast<va_list*>(arguments));
         if (length == 0) {
-            return LastError();
+            return LastErrorFailure();
         }
         if (length > kMessageBufferSize) {
             return Failure{ERROR_INSUFFICIENT_BUFFER, {}};
@@ -124,7 +127,7 @@ Result<std::unique_ptr<SourceRegistration>> Win32MessageCatalogue::OpenSource(co
     HKEY key = nullptr;
     if (const LSTATUS result = RegOpenKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), &key);
         result != ERROR_SUCCESS) {
-        return Failure{static_cast<std::int32_t>(result), {}};
+        return ErrorFailure(static_cast<DWORD>(result));
     }
     return std::make_unique<Win32SourceRegistration>(key);
 }
@@ -133,23 +136,19 @@ Result<std::string> Win32MessageCatalogue::ExpandEnvironment(const std::string& 
     // The ANSI form needs room for one character more than the count it reports, and its count need
     // not be one of bytes: Wine answers the wide characters', too few for a double-byte folder, and
     // cuts the text without its NUL. The buffer grows until the call reports a count that fits and
-    // the text's end is in it.
-    std::vector<char> expanded;
-    DWORD count = expand_(text.c_str(), nullptr, 0);
-    DWORD size = count + 1;
-    for (int attempt = 0; attempt < kExpandAttempts && count != 0; ++attempt) {
-        expanded.assign(size, '\0');
-        count = expand_(text.c_str(), expanded.data(), size);
-        const std::size_t length = strnlen(expanded.data(), size);
-        if (count != 0 && count < size && length < size) {
-            return std::string(expanded.data(), length);
+    // the text's end is in it. The first call, with no buffer, asks for the count alone.
+    return GrowUntilFits<std::string>(0, kLargestValue, [&](std::string& expanded) -> Result<BufferFill> {
+        const DWORD size = static_cast<DWORD>(expanded.size());
+        const DWORD count = expand_(text.c_str(), size == 0 ? nullptr : expanded.data(), size);
+        if (count == 0) {
+            return LastErrorFailure();
         }
-        size = std::max(count + 1, 2 * size);
-    }
-    if (count == 0) {
-        return LastError();
-    }
-    return Failure{ERROR_INSUFFICIENT_BUFFER, {}};
+        const std::size_t length = strnlen(expanded.data(), size);
+        if (count < size && length < size) {
+            return BufferFill::Fits(length);
+        }
+        return BufferFill::Needs(std::size_t{count} + 1);
+    });
 }
 
 std::unique_ptr<MessageModule> Win32MessageCatalogue::LoadMessages(const std::string& messageFile) {

@@ -7,21 +7,28 @@
 #include <string>
 #include <string_view>
 
+#include "GrowBuffer.h"
+#include "LastError.h"
+
 namespace zandrel::siftwell {
 
 // System32 + "\" + `name`; empty when the directory cannot be had, so that nothing gets loaded.
 inline std::string SystemDirectoryPath(std::string_view name) {
-    // The first call answers the room the path needs, its NUL included.
-    const UINT needed = GetSystemDirectoryA(nullptr, 0);
-    if (needed == 0) {
+    // The first call, with no buffer, answers the room the path needs, its NUL included.
+    constexpr std::size_t kLongestPath = 32768;
+    Result<std::string> directory =
+        GrowUntilFits<std::string>(0, kLongestPath, [](std::string& path) -> Result<BufferFill> {
+            const UINT size = static_cast<UINT>(path.size());
+            const UINT length = GetSystemDirectoryA(size == 0 ? nullptr : path.data(), size);
+            if (length == 0) {
+                return LastErrorFailure();
+            }
+            return length < size ? BufferFill::Fits(length) : BufferFill::Needs(length);
+        });
+    if (FailureOf(directory)) {
         return {};
     }
-    std::string path(needed, '\0');
-    const UINT length = GetSystemDirectoryA(path.data(), needed);
-    if (length == 0 || length >= needed) {
-        return {};
-    }
-    path.resize(length);
+    std::string path = std::move(ValueOf(directory));
     path += '\\';
     path += name;
     return path;
