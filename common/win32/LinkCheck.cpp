@@ -47,11 +47,12 @@ Result<std::string> FolderFinalPath(const ResultFileCalls& calls, const std::str
     Result<std::string> path = FinalPathOf(calls, handle.get());
     // A root's final path ends with its separator. The last byte alone does not tell: in a double-byte
     // code page it may be the trail byte of a folder name's last character (0x5C, as in 932's "表").
-    if (std::string* text = std::get_if<std::string>(&path); text != nullptr && !text->empty()) {
-        const char* end = text->data() + text->size();
-        const char* last = CharPrevA(text->data(), end);
+    if (!FailureOf(path) && !ValueOf(path).empty()) {
+        std::string& text = ValueOf(path);
+        const char* end = text.data() + text.size();
+        const char* last = CharPrevA(text.data(), end);
         if (end - last == 1 && *last == '\\') {
-            text->pop_back();
+            text.pop_back();
         }
     }
     return path;
