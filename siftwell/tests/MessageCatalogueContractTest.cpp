@@ -16,6 +16,7 @@
 #include "ProgramRun.h"
 #include "UniqueHandle.h"
 #include "siftwell/win32/Adapters.h"
+#include "siftwell/tests/win32/EventSources.h"
 #else
 #include "siftwell/tests/Fakes.h"
 #endif
@@ -49,17 +50,7 @@ class SystemCatalogue : public CatalogueUnderTest {
     }
     MessageCatalogue& Catalogue() override { return catalogue_; }
     void Register(const std::string& source, const std::optional<std::string>& value) override {
-        const std::string path = kEventLogKey + std::string(kLog) + "\\" + source;
-        UniqueRegKey key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                  key.put(), nullptr),
-                  ERROR_SUCCESS);
-        if (value) {
-            ASSERT_EQ(RegSetValueExA(key.get(), "EventMessageFile", 0, REG_EXPAND_SZ,
-                                     reinterpret_cast<const BYTE*>(value->c_str()),
-                                     static_cast<DWORD>(value->size() + 1)),
-                      ERROR_SUCCESS);
-        }
+        RegisterSource(kLog, source, value);
     }
     void SetVariable(const std::string& name, const std::string& value) override {
         ASSERT_TRUE(SetEnvironmentVariableA(name.c_str(), value.c_str()));
@@ -69,7 +60,6 @@ class SystemCatalogue : public CatalogueUnderTest {
     }
 
   private:
-    static constexpr char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
     Win32MessageCatalogue catalogue_;
 };
 #else

@@ -16,6 +16,7 @@
 #include "siftwell/core/CaptureContext.h"
 #include "ExecutableDirectory.h"
 #include "siftwell/tests/Fakes.h"
+#include "siftwell/tests/win32/EventSources.h"
 #include "siftwell/core/Module1.h"
 #include "ProgramRun.h"
 #include "siftwell/core/Lines.h"
@@ -130,21 +131,6 @@ std::vector<unsigned char> WindowsRecord(WORD type, DWORD eventId, DWORD timeGen
     return bytes;
 }
 
-void RegisterSource(const std::string& logName, const std::string& source,
-                    const std::optional<std::string>& value) {
-    const std::string path = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + logName + "\\" + source;
-    UniqueRegKey key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
-                              nullptr),
-              ERROR_SUCCESS);
-    if (value) {
-        ASSERT_EQ(RegSetValueExA(key.get(), "EventMessageFile", 0, REG_EXPAND_SZ,
-                                 reinterpret_cast<const BYTE*>(value->c_str()),
-                                 static_cast<DWORD>(value->size() + 1)),
-                  ERROR_SUCCESS);
-    }
-}
-
 class RealPlatform : public ::testing::Test {
   protected:
     // What the suite writes into the system's places (the Windows folder, the machine's registry)
@@ -167,7 +153,6 @@ class RealPlatform : public ::testing::Test {
     }
 
     static void TearDownTestSuite() {
-        constexpr char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
         EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kEventLogKey + std::string(kTestLog)).c_str()),
                   ERROR_SUCCESS);
         EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE,
