@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <array>
+
 #include "siftwell/win32/Adapters.h"
 #include "siftwell/win32/SystemDirectory.h"
 #include "SystemMessage.h"
@@ -11,6 +13,30 @@ namespace {
 
 constexpr DWORD kNetworkTextSize = 256;
 constexpr char kNetworkProvider[] = "Microsoft Windows Network";
+
+// The ANSI network call passes the password on as wide text, in a copy of its own on the process
+// heap that it frees without wiping (Wine's does so). A heap hands out the block that was freed last
+// first, for a request of that block's size class: blocks asked for zeroed right after the call take
+// the copy's place. The class may hold more than the copy needed, so the sizes go from two units of
+// the heap's granularity (16 bytes) beyond the copy's down to the copy's own: the first request that
+// lands on the copy's block zeroes all of it. Best effort, for a copy out of the program's reach.
+void ScrubFreedWideCopy(std::size_t characters) {
+    constexpr std::size_t kGranularity = 16;
+    const std::size_t copy =
+        ((characters + 1) * sizeof(WCHAR) + kGranularity - 1) / kGranularity * kGranularity;
+    const HANDLE heap = GetProcessHeap();
+    for (std::size_t size = copy + 2 * kGranularity; size >= copy; size -= kGranularity) {
+        std::array<void*, 8> blocks{};
+        for (void*& block : blocks) {
+            block = HeapAlloc(heap, HEAP_ZERO_MEMORY, size);
+        }
+        for (void* block : blocks) {
+            if (block != nullptr) {
+                HeapFree(heap, 0, block);
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -31,6 +57,7 @@ Status Win32NetworkSession::AddConnection(const std::string& remoteName, const s
     // The password goes to the call in the secret's own storage, which is wiped once the call has
     // returned: no copy of it is made here.
     const DWORD result = WNetAddConnection2A(&resource, password.c_str(), userName.c_str(), 0);
+    ScrubFreedWideCopy(password.size());
     return result == NO_ERROR ? Status() : Status::Failed(static_cast<std::int32_t>(result));
 }
 
