@@ -304,7 +304,7 @@ struct FileCloser {
 template <typename Value>
 Value NotFoundValue() {
     if constexpr (std::is_same_v<Value, SecretValue>) {
-        return {WideSecret(u"NOTFOUND"), Secret(kNotFound)};
+        return {WideSecret(kNotFoundWide), Secret(kNotFound)};
     } else {
         return PlainValue(kNotFound);
     }

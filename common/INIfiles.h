@@ -21,6 +21,7 @@ namespace zandrel {
 
 // What the reader answers for an absent section or key; callers compare with this exact text.
 inline constexpr std::string_view kNotFound = "NOTFOUND";
+inline constexpr std::u16string_view kNotFoundWide = u"NOTFOUND";
 
 // A value in the two forms the programs pass on: its characters, for calls that take wide text, and
 // its text in the ANSI code page, for the ANSI calls and the result files. A value from an ANSI file
@@ -58,7 +59,7 @@ inline void EmptyIfNotFound(SecretValue& value) noexcept {
 }
 
 inline void EmptyIfNotFound(WideSecret& value) noexcept {
-    if (value.View() == u"NOTFOUND") {
+    if (value.View() == kNotFoundWide) {
         value = WideSecret{};
     }
 }
@@ -75,7 +76,7 @@ Value FindIniValue(std::string_view fileBytes, std::string_view section, std::st
 
 // Reads `fileName` in `directory` and returns the value, or kNotFound. An empty optional means the
 // file could not be opened: the probe must end at once without writing anything. Every buffer that
-// held the file's text, the C runtime's stream buffer included, is wiped before the call returns.
+// held the file's text is wiped before the call returns; the C runtime reads it unbuffered.
 template <typename Value = IniValue>
 [[nodiscard]] std::optional<Value> ReadIniValue(std::string_view section, std::string_view key,
                                                 std::string_view fileName, std::string_view directory,

@@ -149,7 +149,6 @@ TEST(ResultFileLinks, AFileReachedAnotherWayIsWritten) {
 }
 
 #ifdef _WIN32
-using UniqueLocal = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
 
 // The file's DACL as SDDL text; Wine keeps the descriptor given at creation and shows it, but
 // enforces none of it.

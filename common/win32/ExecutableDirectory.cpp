@@ -5,12 +5,6 @@
 #include "LastError.h"
 
 namespace zandrel {
-namespace {
-
-// Past the longest path the system takes (32,767 characters) no answer can be whole.
-constexpr std::size_t kLongestModulePath = 65536;
-
-}  // namespace
 
 Result<std::string> ExecutableDirectory() {
     return ExecutableDirectory(&GetModuleFileNameW);
@@ -18,8 +12,8 @@ Result<std::string> ExecutableDirectory() {
 
 Result<std::string> ExecutableDirectory(ModuleFileNameCall moduleFileName) {
     // Read wide: the ANSI form of a name the code page cannot hold is another folder's name.
-    const Result<std::wstring> module = GrowUntilFits<std::wstring>(
-        MAX_PATH, kLongestModulePath, [&](std::wstring& path) -> Result<BufferFill> {
+    const Result<std::wstring> module =
+        GrowUntilFits<std::wstring>(MAX_PATH, kLongestPath, [&](std::wstring& path) -> Result<BufferFill> {
             const DWORD length = moduleFileName(nullptr, path.data(), static_cast<DWORD>(path.size()));
             if (length == 0) {
                 return LastErrorFailure();

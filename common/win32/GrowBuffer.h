@@ -12,6 +12,10 @@
 
 namespace zandrel {
 
+// Past the longest path the system takes (32,767 characters, each up to two bytes in a double-byte
+// code page) no answer fits: the bound for a call that answers a path.
+inline constexpr std::size_t kLongestPath = 65536;
+
 // What one call made of the buffer it was given.
 struct BufferFill {
     bool fits = false;

@@ -13,8 +13,6 @@ namespace zandrel {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// Past the longest path the system takes (32,767 characters, each up to two bytes) no answer fits.
-constexpr std::size_t kLongestPath = 65536;
 
 // A path cut into the folder that holds the file, in a form that opens it, and the file's name.
 struct PathParts {

@@ -14,8 +14,6 @@
 
 namespace zandrel {
 
-using UniqueLocal = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
-
 // The account that runs this process, as SDDL text ("S-1-5-21-...").
 Result<std::string> ProcessUserSid(const ResultFileCalls& calls);
 

@@ -73,5 +73,7 @@ using UniqueFile = UniqueHandle<InvalidValueHandleTraits<&CloseHandle>>;
 using UniqueFindHandle = UniqueHandle<InvalidValueHandleTraits<&FindClose>>;
 using UniqueModule = UniqueHandle<NullHandleTraits<HMODULE, &FreeLibrary>>;
 using UniqueRegKey = UniqueHandle<NullHandleTraits<HKEY, &RegCloseKey>>;
+// Memory that the system allocated for the caller with LocalAlloc (a SDDL text, a message).
+using UniqueLocal = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
 
 }  // namespace zandrel

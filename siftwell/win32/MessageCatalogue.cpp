@@ -19,8 +19,6 @@ constexpr DWORD kMessageBufferSize = 1023;
 // Past what any message file list or its expansion holds (an expansion is at most 32 K characters).
 constexpr std::size_t kLargestValue = 65536;
 
-using UniqueLocalMemory = UniqueHandle<NullHandleTraits<HLOCAL, &LocalFree>>;
-
 // A message file as it is loaded: a name with a drive ("X:") or a share (two backslashes) as it
 // stands, any other name (bare or relative) in System32 only. A data-file load by name would search
 // the program's folder first; the path is built here, as not every loader applies the process's
@@ -87,7 +85,7 @@ class Win32MessageModule : public MessageModule {
 
     // FORMAT_MESSAGE_IGNORE_INSERTS: the text as it stands in the table.
     Result<std::string> Template(std::uint32_t eventId) override {
-        UniqueLocalMemory text;
+        UniqueLocal text;
         const DWORD length =
             FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
                                FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,

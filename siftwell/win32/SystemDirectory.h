@@ -15,7 +15,6 @@ namespace zandrel::siftwell {
 // System32 + "\" + `name`; empty when the directory cannot be had, so that nothing gets loaded.
 inline std::string SystemDirectoryPath(std::string_view name) {
     // The first call, with no buffer, answers the room the path needs, its NUL included.
-    constexpr std::size_t kLongestPath = 32768;
     Result<std::string> directory =
         GrowUntilFits<std::string>(0, kLongestPath, [](std::string& path) -> Result<BufferFill> {
             const UINT size = static_cast<UINT>(path.size());
