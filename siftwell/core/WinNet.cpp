@@ -36,7 +36,7 @@ bool OpenTargetSession(CaptureContext& context, const std::string& serverName, c
     {
         // Taken over here and wiped as the call returns, before any line is written.
         const SecretValue spent = std::move(password);
-        added = network.AddConnection(RemoteName(serverName), userName, spent.ansi);
+        added = network.AddConnection(RemoteName(serverName), userName, spent.text);
     }
     if (added.Ok()) {
         return true;

@@ -20,7 +20,7 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-extern "C" DWORD WINAPI WNetAddConnection2A(LPNETRESOURCEA, LPCSTR, LPCSTR, DWORD) {
+extern "C" DWORD WINAPI WNetAddConnection2W(LPNETRESOURCEW, LPCWSTR, LPCWSTR, DWORD) {
     return NO_ERROR;
 }
 
