@@ -24,7 +24,7 @@ if(ZANDREL_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Portable core library of a program: builds everywhere, never includes <windows.h>.
+# Portable core library of a program: builds everywhere and reaches the system only through its ports.
 function(zandrel_add_core name)
   add_library(${name} STATIC ${ARGN})
   target_link_libraries(${name} PUBLIC zandrel_warnings)
