@@ -30,7 +30,7 @@ std::string NetErrorText(NetworkSession& network, std::int32_t error) {
 
 bool OpenTargetSession(CaptureContext& context, const std::string& serverName, const std::string& userName,
                        SecretValue&& password) {
-    NetworkSession& network = context.platform().network;
+    NetworkSession& network = context.Ports().network;
     const bool noPassword = password.ansi.empty();
     Status added;
     {
