@@ -3,6 +3,8 @@
 #include <cctype>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ResultFile.h"
@@ -16,6 +18,7 @@
 
 #include "ProgramRun.h"
 #include "ResultFileCalls.h"
+#include "ResultFileWriter.h"
 #include "UniqueHandle.h"
 #include "Wine.h"
 #else
@@ -184,8 +187,11 @@ std::string ProcessUser() {
 
 // The faults that no file system here shows at will, through the writer's table of calls: the one
 // call of the row fails, every other is the real one, and the clock moves on as the writer waits.
+// A row's faults act only while it is armed, so that one writer writes the lines before and after
+// the faulted one, and what it kept of them counts as it would in a run.
 namespace fault {
 ULONGLONG now = 0;
+bool armed = false;
 int heldOpens = 0;  // opens still to meet another run's handle
 
 ULONGLONG WINAPI TickCount() {
@@ -196,7 +202,7 @@ void WINAPI Pause(DWORD ms) {
 }
 HANDLE WINAPI HeldOpen(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                        DWORD disposition, DWORD flags, HANDLE model) {
-    if (heldOpens > 0) {
+    if (armed && heldOpens > 0) {
         --heldOpens;
         SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
@@ -205,34 +211,83 @@ HANDLE WINAPI HeldOpen(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIB
 }
 // A full drive as Wine reports it: success, with half of the bytes.
 BOOL WINAPI ShortWrite(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
-    return WriteFile(file, bytes, size / 2, written, overlapped);
+    return WriteFile(file, bytes, armed ? size / 2 : size, written, overlapped);
 }
 BOOL WINAPI BrokenWrite(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    if (!armed) {
+        return WriteFile(file, bytes, size, written, overlapped);
+    }
     WriteFile(file, bytes, size / 2, written, overlapped);
     SetLastError(ERROR_NETNAME_DELETED);
     return FALSE;
 }
-BOOL WINAPI RefusedCut(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD) {
+BOOL WINAPI RefusedCut(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    if (!armed) {
+        return SetFileInformationByHandle(file, kind, info, size);
+    }
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
-BOOL WINAPI LockTaken(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+BOOL WINAPI LockTaken(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED range) {
+    if (!armed) {
+        return LockFileEx(file, flags, reserved, low, high, range);
+    }
     SetLastError(ERROR_LOCK_VIOLATION);
     return FALSE;
 }
-BOOL WINAPI NoLocks(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+BOOL WINAPI NoLocks(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED range) {
+    if (!armed) {
+        return LockFileEx(file, flags, reserved, low, high, range);
+    }
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
 }
-BOOL WINAPI NoToken(HANDLE, DWORD, PHANDLE) {
+BOOL WINAPI NoToken(HANDLE process, DWORD access, PHANDLE token) {
+    if (!armed) {
+        return OpenProcessToken(process, access, token);
+    }
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
-BOOL WINAPI NoDescriptor(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG) {
+BOOL WINAPI NoDescriptor(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor, PULONG size) {
+    if (!armed) {
+        return ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, revision, descriptor, size);
+    }
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
 }
+
+// Counts the final-path questions; `finalPathRefusal` (when not 0) is what they fail with instead,
+// every one, or with `onlyFolderOnce` only the folder's first.
+int finalPathAsks = 0;
+DWORD finalPathRefusal = 0;
+bool onlyFolderOnce = false;
+DWORD WINAPI FinalPath(HANDLE handle, LPSTR path, DWORD size, DWORD flags) {
+    ++finalPathAsks;
+    const DWORD length = GetFinalPathNameByHandleA(handle, path, size, flags);
+    const bool folder = length != 0 && length < size && !std::string_view(path).ends_with("\\event.log");
+    if (finalPathRefusal == 0 || (onlyFolderOnce && !folder)) {
+        return length;
+    }
+    SetLastError(std::exchange(finalPathRefusal, onlyFolderOnce ? 0 : finalPathRefusal));
+    return 0;
+}
 }  // namespace fault
+
+ResultFileCalls FaultCalls() {
+    ResultFileCalls calls;
+    calls.tickCount = &fault::TickCount;
+    calls.sleep = &fault::Pause;
+    calls.createFile = &fault::HeldOpen;
+    calls.getFinalPathName = &fault::FinalPath;
+    fault::armed = false;
+    fault::now = 0;
+    fault::heldOpens = 0;
+    fault::finalPathAsks = 0;
+    fault::finalPathRefusal = 0;
+    fault::onlyFolderOnce = false;
+    return calls;
+}
 
 TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
     constexpr int kForGood = 1 << 20;
@@ -241,7 +296,7 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
         void (*fault)(ResultFileCalls&);
         int heldOpens;
         const char* before;  // null: no file
-        bool freshStart;     // ClearResultFile, else AppendResultLine("next")
+        bool freshStart;     // Clear, else Append("next")
         DWORD error;         // 0: done
         const char* after;
         bool waitedItOut;                // the whole five seconds
@@ -252,7 +307,7 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
         {"a write that fails part-way is cut back",
          [](ResultFileCalls& c) { c.writeFile = &fault::BrokenWrite; }, 0, "earlier\r\n", false,
          ERROR_NETNAME_DELETED, "earlier\r\n", false},
-        // The fragment stays; StartsOnALineOfItsOwn shows the next line after it.
+        // The fragment stays, and the writer does not take the file for as its last line left it.
         {"a refused cut",
          [](ResultFileCalls& c) {
              c.writeFile = &fault::ShortWrite;
@@ -287,31 +342,71 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
         SCOPED_TRACE(c.name);
         testing::ScratchDir dir;
         const std::string path = dir.PathOf("event.log");
-        if (c.before != nullptr) {
-            // Through the writer: how its line left the file is what the next line may trust.
-            ASSERT_EQ(std::string(c.before), "earlier\r\n");
-            ASSERT_TRUE(AppendResultLine(path, "earlier").Ok());
-        }
-        ResultFileCalls calls;
-        calls.tickCount = &fault::TickCount;
-        calls.sleep = &fault::Pause;
-        calls.createFile = &fault::HeldOpen;
+        ResultFileCalls calls = FaultCalls();
         if (c.fault != nullptr) {
             c.fault(calls);
         }
-        fault::now = 0;
+        ResultFileWriter writer(path, calls);
+        if (c.before != nullptr) {
+            ASSERT_EQ(std::string(c.before), "earlier\r\n");
+            ASSERT_TRUE(writer.Append("earlier").Ok());
+        }
+        fault::armed = true;
         fault::heldOpens = c.heldOpens;
-        const Status status =
-            c.freshStart ? ClearResultFile(path, calls) : AppendResultLine(path, "next", calls);
+        const Status status = c.freshStart ? writer.Clear() : writer.Append("next");
+        fault::armed = false;
         const Failure* failure = FailureOf(status);
         EXPECT_EQ(failure == nullptr ? 0 : failure->number, static_cast<std::int32_t>(c.error));
         EXPECT_EQ(dir.Read("event.log"),
                   c.after == nullptr ? std::nullopt : std::optional<std::string>(c.after));
         EXPECT_EQ(fault::now >= 5000, c.waitedItOut) << fault::now;
         if (c.thenNext != nullptr) {
-            EXPECT_TRUE(AppendResultLine(path, "next").Ok());
+            EXPECT_TRUE(writer.Append("next").Ok());
             EXPECT_EQ(dir.Read("event.log"), c.thenNext);
         }
+    }
+}
+
+// Where the file really is costs more than the line's own write: a writer asks it once, and again
+// only when it cannot know. Each row is two lines of one writer.
+TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
+    const struct {
+        const char* name;
+        DWORD refusal;         // what the final-path question fails with (0: it is answered)
+        bool onlyFolderOnce;   // only the folder's, the first time
+        bool otherRunBetween;  // another run appends a line between the writer's two
+        int asksAtFirst;
+        int asksAtSecond;
+    } cases[] = {
+        // The file as the first line left it: nothing asked. Windows may set the file's times only
+        // at the close, after they were kept; then the second line asks the file's final path again.
+        {"a second line", 0, false, false, 2, 0},
+        {"a line after another run's line", 0, false, true, 2, 1},  // the folder's is kept
+        // The line goes out: no link that Windows makes goes unseen there.
+        {"a file system that cannot name files", ERROR_NOT_SUPPORTED, false, false, 1, 1},
+        {"a folder that cannot be named once", ERROR_ACCESS_DENIED, true, false, 2, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::ScratchDir dir;
+        const std::string path = dir.PathOf("event.log");
+        ResultFileWriter writer(path, FaultCalls());
+        fault::finalPathRefusal = c.refusal;
+        fault::onlyFolderOnce = c.onlyFolderOnce;
+        EXPECT_TRUE(writer.Append("first").Ok());
+        EXPECT_EQ(fault::finalPathAsks, c.asksAtFirst);
+        if (c.otherRunBetween) {
+            ASSERT_TRUE(AppendResultLine(path, "other").Ok());
+        }
+        fault::finalPathAsks = 0;
+        EXPECT_TRUE(writer.Append("second").Ok());
+        if (c.asksAtSecond == 0 && !testing::RunningUnderWine()) {
+            EXPECT_LE(fault::finalPathAsks, 1);
+        } else {
+            EXPECT_EQ(fault::finalPathAsks, c.asksAtSecond);
+        }
+        EXPECT_EQ(dir.Read("event.log"),
+                  c.otherRunBetween ? "first\r\nother\r\nsecond\r\n" : "first\r\nsecond\r\n");
     }
 }
 #endif

@@ -14,6 +14,7 @@
 // (PrivateFile.h); a file that exists keeps its permissions.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,7 @@
 #include "PrivateFile.h"
 #include "ResultFile.h"
 #include "ResultFileCalls.h"
+#include "ResultFileWriter.h"
 #include "UniqueHandle.h"
 #include "WritersLock.h"
 
@@ -84,7 +86,7 @@ Result<UniqueFile> OpenResultFile(const ResultFileCalls& calls, const std::strin
             if (const Failure* refused = FailureOf(security)) {
                 return *refused;
             }
-            file = OpenOnce(calls, path, purpose, CREATE_NEW, ValueOf(security).attributes());
+            file = OpenOnce(calls, path, purpose, CREATE_NEW, ValueOf(security).Attributes());
             failure = FailureOf(file);
             if (failure != nullptr && failure->number == ERROR_FILE_EXISTS) {
                 // Another run created the file in the meantime, and it keeps its own descriptor; a
@@ -158,7 +160,8 @@ struct CheckedFile {
     Proof proof;
 };
 
-Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string& path, Purpose purpose) {
+Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string& path, Purpose purpose,
+                                KnownFile& known) {
     const ULONGLONG deadline = calls.tickCount() + kWaitMs;
     Result<UniqueFile> file = OpenResultFile(calls, path, purpose, deadline);
     if (const Failure* failure = FailureOf(file)) {
@@ -172,7 +175,7 @@ Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string&
     if (const Failure* failure = FailureOf(facts)) {
         return *failure;
     }
-    const Result<Proof> proof = RefuseLinks(calls, ValueOf(file).get(), path, ValueOf(facts));
+    const Result<Proof> proof = RefuseLinks(calls, ValueOf(file).get(), path, ValueOf(facts), known);
     if (const Failure* failure = FailureOf(proof)) {
         return *failure;
     }
@@ -181,7 +184,7 @@ Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string&
 
 }  // namespace
 
-Status AppendResultLine(const std::string& path, std::string_view text, const ResultFileCalls& calls) {
+Status ResultFileWriter::Append(std::string_view text) {
     // With the CR LF that goes in front when the file does not end a line.
     std::string line;
     line.reserve(text.size() + 4);
@@ -189,44 +192,44 @@ Status AppendResultLine(const std::string& path, std::string_view text, const Re
     if (line.size() > MAXDWORD) {
         return Status::Failed(ERROR_INVALID_PARAMETER);
     }
-    const Result<CheckedFile> checked = OpenChecked(calls, path, Purpose::Append);
+    const Result<CheckedFile> checked = OpenChecked(calls_, path_, Purpose::Append, known_);
     if (const Failure* failure = FailureOf(checked)) {
         return *failure;
     }
     const HANDLE file = ValueOf(checked).file.get();
     const LONGLONG end = ValueOf(checked).facts.end;
-    // A file as this run's last line left it ends with that line's CR LF. What cannot be read counts
+    // A file as this writer's last line left it ends with that line's CR LF. What cannot be read counts
     // as a line's end: the line then goes out as it is.
     const Result<bool> endsALine =
-        ValueOf(checked).proof == Proof::AsLeft ? Result<bool>(true) : EndsALine(calls, file, end);
+        ValueOf(checked).proof == Proof::AsLeft ? Result<bool>(true) : EndsALine(calls_, file, end);
     const std::string_view bytes =
         FailureOf(endsALine) || ValueOf(endsALine) ? std::string_view(line).substr(2) : line;
     DWORD written = 0;
-    if (calls.writeFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+    if (calls_.writeFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
         if (written == bytes.size()) {
             // Still under the lock, so that no other writer's line comes in between; should the file's
             // stamp not be had, the next line asks afresh.
-            if (ValueOf(checked).proof != Proof::Untold && ValueOf(checked).lock.held()) {
-                static_cast<void>(KeepAsLeft(calls, file, path, end + written));
+            if (ValueOf(checked).proof != Proof::Untold && ValueOf(checked).lock.IsHeld()) {
+                static_cast<void>(KeepAsLeft(calls_, file, end + written, known_));
             }
             return Status();
         }
         // A write that succeeds short of the whole line ran out of room (Wine reports a full drive so).
         // A cut that is refused leaves the fragment: the next line starts with CR LF.
-        static_cast<void>(CutBack(calls, file, end, written, ValueOf(checked).lock.held()));
+        static_cast<void>(CutBack(calls_, file, end, written, ValueOf(checked).lock.IsHeld()));
         return Status::Failed(ERROR_DISK_FULL);
     }
     const Failure failed = LastErrorFailure();
-    static_cast<void>(CutBack(calls, file, end, written, ValueOf(checked).lock.held()));
+    static_cast<void>(CutBack(calls_, file, end, written, ValueOf(checked).lock.IsHeld()));
     return failed;
 }
 
-Status ClearResultFile(const std::string& path, const ResultFileCalls& calls) {
+Status ResultFileWriter::Clear() {
     // Emptied, not deleted: a run that opened the file a moment ago and waits for the lock would
     // otherwise write its line into a file that is about to vanish (Wine even opens such a file
     // afresh), and the permissions that an administrator gave the file stay as they are. Under the
     // writers' lock every line lands either before the fresh start or after it.
-    const Result<CheckedFile> checked = OpenChecked(calls, path, Purpose::FreshStart);
+    const Result<CheckedFile> checked = OpenChecked(calls_, path_, Purpose::FreshStart, known_);
     if (const Failure* failure = FailureOf(checked)) {
         return failure->number == ERROR_FILE_NOT_FOUND ? Status() : Status(*failure);
     }
@@ -236,19 +239,28 @@ Status ClearResultFile(const std::string& path, const ResultFileCalls& calls) {
         return Status::Failed(ERROR_ACCESS_DENIED);
     }
     FILE_END_OF_FILE_INFO endOfFile{};
-    if (!calls.setFileInformation(ValueOf(checked).file.get(), FileEndOfFileInfo, &endOfFile,
-                                  sizeof endOfFile)) {
+    if (!calls_.setFileInformation(ValueOf(checked).file.get(), FileEndOfFileInfo, &endOfFile,
+                                   sizeof endOfFile)) {
         return LastErrorFailure();
     }
     return Status();
 }
 
 Status AppendResultLine(const std::string& path, std::string_view text) {
-    return AppendResultLine(path, text, ResultFileCalls{});
+    return ResultFileWriter(path).Append(text);
 }
 
 Status ClearResultFile(const std::string& path) {
-    return ClearResultFile(path, ResultFileCalls{});
+    return ResultFileWriter(path).Clear();
+}
+
+ResultFileAt::ResultFileAt(std::string_view directory, std::string_view fileName)
+    : writer_(std::make_unique<ResultFileWriter>(JoinPath(directory, fileName))) {}
+
+ResultFileAt::~ResultFileAt() = default;
+
+Status ResultFileAt::AppendLine(std::string_view text) {
+    return writer_->Append(text);
 }
 
 }  // namespace zandrel
