@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <string>
@@ -16,6 +17,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "LinkCheck.h"
 #include "ProgramRun.h"
 #include "ResultFileCalls.h"
 #include "ResultFileWriter.h"
@@ -192,7 +194,13 @@ std::string ProcessUser() {
 namespace fault {
 ULONGLONG now = 0;
 bool armed = false;
-int heldOpens = 0;  // opens still to meet another run's handle
+// Opens still to be refused, and with what: another run's handle by default. With `probesPass` an
+// open that asks no access passes (the file is there, this account may only not write it); with
+// `onlyCreates` only a create is refused (a folder that this account may not write).
+int heldOpens = 0;
+DWORD refusal = ERROR_SHARING_VIOLATION;
+bool probesPass = false;
+bool onlyCreates = false;
 
 ULONGLONG WINAPI TickCount() {
     return now;
@@ -200,11 +208,12 @@ ULONGLONG WINAPI TickCount() {
 void WINAPI Pause(DWORD ms) {
     now += ms;
 }
-HANDLE WINAPI HeldOpen(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                       DWORD disposition, DWORD flags, HANDLE model) {
-    if (armed && heldOpens > 0) {
+HANDLE WINAPI RefusedOpen(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE model) {
+    const bool spared = (probesPass && access == 0) || (onlyCreates && disposition != CREATE_NEW);
+    if (armed && heldOpens > 0 && !spared) {
         --heldOpens;
-        SetLastError(ERROR_SHARING_VIOLATION);
+        SetLastError(refusal);
         return INVALID_HANDLE_VALUE;
     }
     return CreateFileA(path, access, share, security, disposition, flags, model);
@@ -272,17 +281,71 @@ DWORD WINAPI FinalPath(HANDLE handle, LPSTR path, DWORD size, DWORD flags) {
     SetLastError(std::exchange(finalPathRefusal, onlyFolderOnce ? 0 : finalPathRefusal));
     return 0;
 }
+
+// A reparse point of `tag` (0: none) with `names` names, as the facts show it. The handles that the
+// writer reopens without FILE_FLAG_OPEN_REPARSE_POINT are those on which a tag's filter works; a write
+// or a cut through any other is one around it.
+DWORD tag = 0;
+DWORD names = 1;
+std::vector<HANDLE> filterHandles;
+int aroundFilter = 0;
+bool ThroughFilter(HANDLE file) {
+    return std::find(filterHandles.begin(), filterHandles.end(), file) != filterHandles.end();
+}
+BOOL WINAPI Tagged(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    if (kind == FileAttributeTagInfo) {
+        FILE_BASIC_INFO basic{};
+        if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+            return FALSE;
+        }
+        *static_cast<FILE_ATTRIBUTE_TAG_INFO*>(info) = {basic.FileAttributes | FILE_ATTRIBUTE_REPARSE_POINT,
+                                                        tag};
+        return TRUE;
+    }
+    if (!GetFileInformationByHandleEx(file, kind, info, size)) {
+        return FALSE;
+    }
+    if (kind == FileBasicInfo && tag != 0) {
+        static_cast<FILE_BASIC_INFO*>(info)->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    } else if (kind == FileStandardInfo) {
+        static_cast<FILE_STANDARD_INFO*>(info)->NumberOfLinks = names;
+    }
+    return TRUE;
+}
+HANDLE WINAPI Reopen(HANDLE file, DWORD access, DWORD share, DWORD flags) {
+    const HANDLE handle = ReOpenFile(file, access, share, flags);
+    if (handle != INVALID_HANDLE_VALUE && (flags & FILE_FLAG_OPEN_REPARSE_POINT) == 0) {
+        filterHandles.push_back(handle);
+    }
+    return handle;
+}
+BOOL WINAPI WriteTagged(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    aroundFilter += !ThroughFilter(file);
+    return WriteFile(file, bytes, size, written, overlapped);
+}
+BOOL WINAPI SetTagged(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    aroundFilter += kind == FileEndOfFileInfo && !ThroughFilter(file);
+    return SetFileInformationByHandle(file, kind, info, size);
+}
 }  // namespace fault
+
+std::int32_t ErrorOf(const Status& status) {
+    const Failure* failure = FailureOf(status);
+    return failure == nullptr ? 0 : failure->number;
+}
 
 ResultFileCalls FaultCalls() {
     ResultFileCalls calls;
     calls.tickCount = &fault::TickCount;
     calls.sleep = &fault::Pause;
-    calls.createFile = &fault::HeldOpen;
+    calls.createFile = &fault::RefusedOpen;
     calls.getFinalPathName = &fault::FinalPath;
     fault::armed = false;
     fault::now = 0;
     fault::heldOpens = 0;
+    fault::refusal = ERROR_SHARING_VIOLATION;
+    fault::probesPass = false;
+    fault::onlyCreates = false;
     fault::finalPathAsks = 0;
     fault::finalPathRefusal = 0;
     fault::onlyFolderOnce = false;
@@ -301,6 +364,7 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
         const char* after;
         bool waitedItOut;                // the whole five seconds
         const char* thenNext = nullptr;  // after one more line written as it should be
+        bool readOnly = false;           // the file's attribute set after the line before
     } cases[] = {
         {"a short write is cut back", [](ResultFileCalls& c) { c.writeFile = &fault::ShortWrite; }, 0,
          "earlier\r\n", false, ERROR_DISK_FULL, "earlier\r\n", false},
@@ -351,18 +415,69 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
             ASSERT_EQ(std::string(c.before), "earlier\r\n");
             ASSERT_TRUE(writer.Append("earlier").Ok());
         }
+        if (c.readOnly) {
+            ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
         fault::armed = true;
         fault::heldOpens = c.heldOpens;
         const Status status = c.freshStart ? writer.Clear() : writer.Append("next");
         fault::armed = false;
-        const Failure* failure = FailureOf(status);
-        EXPECT_EQ(failure == nullptr ? 0 : failure->number, static_cast<std::int32_t>(c.error));
+        EXPECT_EQ(ErrorOf(status), static_cast<std::int32_t>(c.error));
         EXPECT_EQ(dir.Read("event.log"),
                   c.after == nullptr ? std::nullopt : std::optional<std::string>(c.after));
         EXPECT_EQ(fault::now >= 5000, c.waitedItOut) << fault::now;
         if (c.thenNext != nullptr) {
             EXPECT_TRUE(writer.Append("next").Ok());
             EXPECT_EQ(dir.Read("event.log"), c.thenNext);
+        }
+        if (c.readOnly) {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+    }
+}
+
+// A reparse point is a link only when its tag is a name surrogate; a file that a storage filter keeps
+// is the probe's own, written through a handle on which the filter works. Each row: a line, then a
+// fresh start.
+TEST(ResultFileLinks, OnlyANameSurrogateOrASecondNameIsALink) {
+    const struct {
+        const char* name;
+        DWORD tag;
+        DWORD names;
+        bool link;
+    } cases[] = {
+        {"a symbolic link", static_cast<DWORD>(IO_REPARSE_TAG_SYMLINK), 1, true},
+        {"a junction", static_cast<DWORD>(IO_REPARSE_TAG_MOUNT_POINT), 1, true},
+        {"a deduplicated file", static_cast<DWORD>(IO_REPARSE_TAG_DEDUP), 1, false},
+        {"a file that compact /exe packed (WOF)", static_cast<DWORD>(IO_REPARSE_TAG_WOF), 1, false},
+        {"a hard link", 0, 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::ScratchDir dir;
+        const std::string path = dir.PathOf("event.log");
+        ASSERT_TRUE(AppendResultLine(path, "earlier").Ok());
+        ResultFileCalls calls = FaultCalls();
+        calls.getFileInformation = &fault::Tagged;
+        calls.reOpenFile = &fault::Reopen;
+        calls.writeFile = &fault::WriteTagged;
+        calls.setFileInformation = &fault::SetTagged;
+        fault::tag = c.tag;
+        fault::names = c.names;
+        fault::aroundFilter = 0;
+        ResultFileWriter writer(path, calls);
+
+        fault::filterHandles.clear();
+        const Status line = writer.Append("next");
+        EXPECT_EQ(dir.Read("event.log"), c.link ? "earlier\r\n" : "earlier\r\nnext\r\n");
+        fault::filterHandles.clear();
+        const Status freshStart = writer.Clear();
+        EXPECT_EQ(dir.Read("event.log"), c.link ? "earlier\r\n" : "");
+        const std::int32_t refused = c.link ? kLinkRefused : 0;
+        EXPECT_EQ(ErrorOf(line), refused);
+        EXPECT_EQ(ErrorOf(freshStart), refused);
+        if (!c.link) {
+            EXPECT_EQ(fault::aroundFilter, 0);
         }
     }
 }

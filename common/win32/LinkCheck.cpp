@@ -142,9 +142,20 @@ Result<FileFacts> ReadFacts(const ResultFileCalls& calls, HANDLE file) {
     if (!calls.getFileInformation(file, FileBasicInfo, &basic, sizeof basic)) {
         return LastErrorFailure();
     }
-    return FileFacts{standard.EndOfFile.QuadPart,
-                     standard.NumberOfLinks > 1 || (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                     (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0, StampOf(basic)};
+    FileFacts facts{standard.EndOfFile.QuadPart, standard.NumberOfLinks > 1, false,
+                    (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0, StampOf(basic)};
+    if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // Only for a reparse point, which few result files are: the tag tells a name that leads
+        // elsewhere from a file that a filter stores its own way.
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!calls.getFileInformation(file, FileAttributeTagInfo, &tag, sizeof tag)) {
+            return LastErrorFailure();
+        }
+        const bool surrogate = IsReparseTagNameSurrogate(tag.ReparseTag) != 0;
+        facts.link = facts.link || surrogate;
+        facts.storage = !surrogate;
+    }
+    return facts;
 }
 
 Result<Proof> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,

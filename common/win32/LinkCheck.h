@@ -1,7 +1,10 @@
 // Whether an open result file is the probe's own or a link to another file. A result file that is a
-// link (a reparse point, or a file with more than one name) is never written through: it would carry
-// the lines, or a fresh start, into a file that is not the probe's own. Not every link shows as a
-// reparse point (Wine shows a Unix symbolic link as the file it leads to), so the check also asks
+// link (a reparse point whose tag is a name surrogate: a symbolic link, a junction or mount point; or
+// a file with more than one name) is never written through: it would carry the lines, or a fresh
+// start, into a file that is not the probe's own. Any other reparse point is storage (Data
+// Deduplication, WOF as `compact /exe` leaves it, a cloud file's placeholder): the file is the
+// probe's own, and its lines go through a handle on which the tag's filter does its work. Not every link
+// shows as a reparse point (Wine shows a Unix symbolic link as the file it leads to), so the check also asks
 // where the opened file really is and compares that with the folder and name that were asked for.
 //
 // That question costs more than the line's own write, and a probe writes thousands of lines into
@@ -57,7 +60,8 @@ struct FileStamp {
 // What the writer needs to know of an open result file.
 struct FileFacts {
     LONGLONG end = 0;
-    bool link = false;  // a reparse point, or more than one name
+    bool link = false;     // a name surrogate's reparse point, or more than one name
+    bool storage = false;  // a reparse point of another tag: kept by that tag's filter
     bool readOnly = false;
     FileStamp stamp;
 };

@@ -10,7 +10,9 @@
 //
 // The append and the fresh start make the same checks in the same order: the file opened (waiting
 // out another run that holds it a moment), the writers' lock, the file's facts, the link checks
-// (LinkCheck.h); only then is anything written. A file the append creates is private
+// (LinkCheck.h); only then is anything written. A file that a storage filter keeps (a reparse point
+// that is no link) is read, written and cut through a second handle of the same open file without
+// FILE_FLAG_OPEN_REPARSE_POINT, on which the filter does its work. A file the append creates is private
 // (PrivateFile.h); a file that exists keeps its permissions.
 #include <windows.h>
 
@@ -54,14 +56,16 @@ bool MayPass(const ResultFileCalls& calls, const std::string& path, const Failur
 
 enum class Purpose { Append, FreshStart };
 
+// The append reads as well: LockFileEx wants a handle opened for reading or writing, and an
+// append-only handle has neither; the append also reads the file's last bytes.
+DWORD AccessFor(Purpose purpose) {
+    return purpose == Purpose::Append ? GENERIC_READ | FILE_APPEND_DATA : GENERIC_READ | GENERIC_WRITE;
+}
+
 Result<UniqueFile> OpenOnce(const ResultFileCalls& calls, const std::string& path, Purpose purpose,
                             DWORD disposition, SECURITY_ATTRIBUTES* security) {
-    // The append reads as well: LockFileEx wants a handle opened for reading or writing, and an
-    // append-only handle has neither; the append also reads the file's last bytes.
-    const DWORD access =
-        purpose == Purpose::Append ? GENERIC_READ | FILE_APPEND_DATA : GENERIC_READ | GENERIC_WRITE;
-    UniqueFile file(
-        calls.createFile(path.c_str(), access, kShareAll, security, disposition, kOpenFlags, nullptr));
+    UniqueFile file(calls.createFile(path.c_str(), AccessFor(purpose), kShareAll, security, disposition,
+                                     kOpenFlags, nullptr));
     if (!file) {
         return LastErrorFailure();
     }
@@ -128,7 +132,9 @@ Result<bool> EndsALine(const ResultFileCalls& calls, HANDLE file, LONGLONG end) 
 // Takes the file back to `end`, where it stood before the line. Under the writers' lock every byte
 // after it is this line's; without locks (a file system that has none) the cut is made only while
 // the file ends with exactly this line's own bytes.
-Status CutBack(const ResultFileCalls& calls, HANDLE file, LONGLONG end, DWORD written, bool exclusive) {
+// `flags` are those that `file` was opened with.
+Status CutBack(const ResultFileCalls& calls, HANDLE file, DWORD flags, LONGLONG end, DWORD written,
+               bool exclusive) {
     FILE_STANDARD_INFO standard{};
     if (!calls.getFileInformation(file, FileStandardInfo, &standard, sizeof standard)) {
         return LastErrorFailure();
@@ -140,7 +146,7 @@ Status CutBack(const ResultFileCalls& calls, HANDLE file, LONGLONG end, DWORD wr
     // The append handle may not set the end, and FILE_WRITE_DATA on it would make its writes land
     // at the file position instead of the end: a second handle, of this open file rather than of the
     // path, which may name another file by now.
-    const UniqueFile cutter(calls.reOpenFile(file, FILE_WRITE_DATA, kShareAll, kOpenFlags));
+    const UniqueFile cutter(calls.reOpenFile(file, FILE_WRITE_DATA, kShareAll, flags));
     if (!cutter) {
         return LastErrorFailure();
     }
@@ -155,9 +161,16 @@ Status CutBack(const ResultFileCalls& calls, HANDLE file, LONGLONG end, DWORD wr
 // The result file opened, locked and checked: what the append and the fresh start both start from.
 struct CheckedFile {
     UniqueFile file;
+    // For a file that a storage filter keeps (a reparse point that is no link): the same open file
+    // without FILE_FLAG_OPEN_REPARSE_POINT, so that the filter reads and writes its data.
+    UniqueFile throughFilter;
     WritersLock lock;  // after the file: released before it is closed
-    FileFacts facts;
+    FileFacts facts;   // as the handle that reads and writes shows them
     Proof proof;
+
+    // The handle that reads, writes and cuts the file, and the flags it was opened with.
+    HANDLE Data() const noexcept { return throughFilter ? throughFilter.get() : file.get(); }
+    DWORD DataFlags() const noexcept { return throughFilter ? 0 : kOpenFlags; }
 };
 
 Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string& path, Purpose purpose,
@@ -171,15 +184,29 @@ Result<CheckedFile> OpenChecked(const ResultFileCalls& calls, const std::string&
     if (const Failure* failure = FailureOf(lock)) {
         return *failure;
     }
-    const Result<FileFacts> facts = ReadFacts(calls, ValueOf(file).get());
+    Result<FileFacts> facts = ReadFacts(calls, ValueOf(file).get());
     if (const Failure* failure = FailureOf(facts)) {
         return *failure;
+    }
+    UniqueFile throughFilter;
+    if (!ValueOf(facts).link && ValueOf(facts).storage) {
+        // Under the lock taken on the first handle, and of the very file that was checked; its size
+        // and times as the filter shows them.
+        throughFilter.reset(calls.reOpenFile(ValueOf(file).get(), AccessFor(purpose), kShareAll, 0));
+        if (!throughFilter) {
+            return LastErrorFailure();
+        }
+        facts = ReadFacts(calls, throughFilter.get());
+        if (const Failure* failure = FailureOf(facts)) {
+            return *failure;
+        }
     }
     const Result<Proof> proof = RefuseLinks(calls, ValueOf(file).get(), path, ValueOf(facts), known);
     if (const Failure* failure = FailureOf(proof)) {
         return *failure;
     }
-    return CheckedFile{std::move(ValueOf(file)), std::move(ValueOf(lock)), ValueOf(facts), ValueOf(proof)};
+    return CheckedFile{std::move(ValueOf(file)), std::move(throughFilter), std::move(ValueOf(lock)),
+                       ValueOf(facts), ValueOf(proof)};
 }
 
 }  // namespace
@@ -196,7 +223,8 @@ Status ResultFileWriter::Append(std::string_view text) {
     if (const Failure* failure = FailureOf(checked)) {
         return *failure;
     }
-    const HANDLE file = ValueOf(checked).file.get();
+    const HANDLE file = ValueOf(checked).Data();
+    const DWORD flags = ValueOf(checked).DataFlags();
     const LONGLONG end = ValueOf(checked).facts.end;
     // A file as this writer's last line left it ends with that line's CR LF. What cannot be read counts
     // as a line's end: the line then goes out as it is.
@@ -216,11 +244,11 @@ Status ResultFileWriter::Append(std::string_view text) {
         }
         // A write that succeeds short of the whole line ran out of room (Wine reports a full drive so).
         // A cut that is refused leaves the fragment: the next line starts with CR LF.
-        static_cast<void>(CutBack(calls_, file, end, written, ValueOf(checked).lock.IsHeld()));
+        static_cast<void>(CutBack(calls_, file, flags, end, written, ValueOf(checked).lock.IsHeld()));
         return Status::Failed(ERROR_DISK_FULL);
     }
     const Failure failed = LastErrorFailure();
-    static_cast<void>(CutBack(calls_, file, end, written, ValueOf(checked).lock.IsHeld()));
+    static_cast<void>(CutBack(calls_, file, flags, end, written, ValueOf(checked).lock.IsHeld()));
     return failed;
 }
 
@@ -239,7 +267,7 @@ Status ResultFileWriter::Clear() {
         return Status::Failed(ERROR_ACCESS_DENIED);
     }
     FILE_END_OF_FILE_INFO endOfFile{};
-    if (!calls_.setFileInformation(ValueOf(checked).file.get(), FileEndOfFileInfo, &endOfFile,
+    if (!calls_.setFileInformation(ValueOf(checked).Data(), FileEndOfFileInfo, &endOfFile,
                                    sizeof endOfFile)) {
         return LastErrorFailure();
     }
