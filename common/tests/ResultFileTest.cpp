@@ -401,6 +401,43 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
          "earlier\r\n", true},
         {"a file held for good, fresh start", nullptr, kForGood, "earlier\r\n", true, ERROR_SHARING_VIOLATION,
          "earlier\r\n", true},
+        // Windows refuses every open of a file whose delete is pending, also one that asks no access.
+        {"a delete pending a moment", [](ResultFileCalls&) { fault::refusal = ERROR_ACCESS_DENIED; }, 4,
+         "earlier\r\n", false, 0, "earlier\r\nnext\r\n", false},
+        {"a delete pending for good", [](ResultFileCalls&) { fault::refusal = ERROR_ACCESS_DENIED; },
+         kForGood, "earlier\r\n", false, ERROR_ACCESS_DENIED, "earlier\r\n", true},
+        // Waiting cannot help: the line and the fresh start fail at once.
+        {"a file that this account may not write",
+         [](ResultFileCalls&) {
+             fault::refusal = ERROR_ACCESS_DENIED;
+             fault::probesPass = true;
+         },
+         kForGood, "earlier\r\n", false, ERROR_ACCESS_DENIED, "earlier\r\n", false},
+        {"a file that this account may not write, fresh start",
+         [](ResultFileCalls&) {
+             fault::refusal = ERROR_ACCESS_DENIED;
+             fault::probesPass = true;
+         },
+         kForGood, "earlier\r\n", true, ERROR_ACCESS_DENIED, "earlier\r\n", false},
+        // Windows refuses to open it for writing; Wine run by root does not, hence the refusal here.
+        {"a read-only file",
+         [](ResultFileCalls&) {
+             fault::refusal = ERROR_ACCESS_DENIED;
+             fault::probesPass = true;
+         },
+         kForGood, "earlier\r\n", false, ERROR_ACCESS_DENIED, "earlier\r\n", false, nullptr, true},
+        {"a read-only file, fresh start", nullptr, 0, "earlier\r\n", true, ERROR_ACCESS_DENIED, "earlier\r\n",
+         false, nullptr, true},
+        {"a folder that this account may not write",
+         [](ResultFileCalls&) {
+             fault::refusal = ERROR_ACCESS_DENIED;
+             fault::onlyCreates = true;
+         },
+         kForGood, nullptr, false, ERROR_ACCESS_DENIED, nullptr, false},
+        {"a missing folder", [](ResultFileCalls&) { fault::refusal = ERROR_PATH_NOT_FOUND; }, kForGood,
+         nullptr, false, ERROR_PATH_NOT_FOUND, nullptr, false},
+        {"a missing folder, fresh start", [](ResultFileCalls&) { fault::refusal = ERROR_PATH_NOT_FOUND; },
+         kForGood, nullptr, true, ERROR_PATH_NOT_FOUND, nullptr, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

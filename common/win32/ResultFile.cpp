@@ -40,18 +40,36 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // Every open sees a link itself rather than what it leads to.
 constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT;
 
-// Another run holding the file without sharing, or a delete still pending (someone removing the log
-// while runs write to it), passes in a moment; a directory or a read-only file in the way does not.
-bool MayPass(const ResultFileCalls& calls, const std::string& path, const Failure& failure) {
-    if (failure.number == ERROR_SHARING_VIOLATION || failure.number == ERROR_LOCK_VIOLATION) {
+// Whether an open that was refused may pass in a moment: only another run holding the file without
+// sharing, or a delete still pending (someone removing the log while runs write to it). Windows
+// refuses every open of a file whose delete is pending with ERROR_ACCESS_DENIED, as it refuses a
+// file that the account's rights deny, a read-only file and a folder in the file's place, none of
+// which waiting helps. An open that asks no access at all (which CreateFile documents for reading
+// a file's metadata even where reading the file is denied) tells them apart: it is refused only a
+// file whose delete is pending, and a file that does open tells by its DeletePending. `created`:
+// the open that was refused was the create of a file that was absent a moment ago, which a folder
+// that may not be written refuses.
+bool MayPass(const ResultFileCalls& calls, const std::string& path, const Failure& failure, bool created) {
+    if (failure.number == ERROR_SHARING_VIOLATION || failure.number == ERROR_LOCK_VIOLATION ||
+        failure.number == ERROR_DELETE_PENDING) {
         return true;
     }
     if (failure.number != ERROR_ACCESS_DENIED) {
         return false;
     }
-    const DWORD attributes = calls.getFileAttributes(path.c_str());
-    return attributes == INVALID_FILE_ATTRIBUTES ||
-           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+    // With backup semantics, so that a folder in the file's place opens too.
+    const UniqueFile probe(calls.createFile(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                            kOpenFlags | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!probe) {
+        const DWORD error = GetLastError();
+        // Gone: the delete went through, and the next open creates the file; unless the create was
+        // what was refused, which found the name free.
+        return error == ERROR_ACCESS_DENIED || error == ERROR_DELETE_PENDING ||
+               (error == ERROR_FILE_NOT_FOUND && !created);
+    }
+    FILE_STANDARD_INFO standard{};
+    return calls.getFileInformation(probe.get(), FileStandardInfo, &standard, sizeof standard) &&
+           standard.DeletePending;
 }
 
 enum class Purpose { Append, FreshStart };
@@ -79,6 +97,7 @@ Result<UniqueFile> OpenResultFile(const ResultFileCalls& calls, const std::strin
     // How often the name was taken for the create yet absent for the open.
     int nowhere = 0;
     for (;;) {
+        bool created = false;
         Result<UniqueFile> file = OpenOnce(calls, path, purpose, OPEN_EXISTING, nullptr);
         const Failure* failure = FailureOf(file);
         if (failure != nullptr && failure->number == ERROR_FILE_NOT_FOUND && purpose == Purpose::Append) {
@@ -92,6 +111,7 @@ Result<UniqueFile> OpenResultFile(const ResultFileCalls& calls, const std::strin
             }
             file = OpenOnce(calls, path, purpose, CREATE_NEW, ValueOf(security).Attributes());
             failure = FailureOf(file);
+            created = true;
             if (failure != nullptr && failure->number == ERROR_FILE_EXISTS) {
                 // Another run created the file in the meantime, and it keeps its own descriptor; a
                 // name that stays taken yet cannot be opened is a link to nothing.
@@ -101,7 +121,7 @@ Result<UniqueFile> OpenResultFile(const ResultFileCalls& calls, const std::strin
                 continue;
             }
         }
-        if (failure == nullptr || !MayPass(calls, path, *failure) || calls.tickCount() >= deadline) {
+        if (failure == nullptr || !MayPass(calls, path, *failure, created) || calls.tickCount() >= deadline) {
             return file;
         }
         calls.sleep(kPollMs);

@@ -14,7 +14,6 @@ namespace zandrel {
 struct ResultFileCalls {
     decltype(&CreateFileA) createFile = &CreateFileA;
     decltype(&ReOpenFile) reOpenFile = &ReOpenFile;
-    decltype(&GetFileAttributesA) getFileAttributes = &GetFileAttributesA;
     decltype(&FindFirstFileA) findFirstFile = &FindFirstFileA;
     decltype(&GetFileInformationByHandleEx) getFileInformation = &GetFileInformationByHandleEx;
     decltype(&SetFileInformationByHandle) setFileInformation = &SetFileInformationByHandle;
