@@ -2,8 +2,8 @@
 
 #include <cstring>
 #include <optional>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 #include "GrowBuffer.h"
 #include "LastError.h"
@@ -85,8 +85,9 @@ enum class Where { Asked, Elsewhere, Untold };
 
 // Whether the open `file` lies elsewhere than the entry that `path` names: the name is a link that the
 // file system followed without showing a reparse point. Untold where the file system cannot name the
-// file or its folder: that says nothing of links, every link that Windows makes is a reparse point
-// (refused on its own), and a probe on such a share must not lose its lines.
+// file or its folder: that says nothing of links, every link that Windows makes is a name surrogate's
+// reparse point or a second name (refused on their own), and a probe on such a share must not lose
+// its lines.
 // `folder` holds the folder's final path once the file system named it.
 Where WhereFileIs(const ResultFileCalls& calls, HANDLE file, const std::string& path,
                   std::optional<std::string>& folder) {

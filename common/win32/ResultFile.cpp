@@ -1,4 +1,4 @@
-// The Windows writer of the result files.
+// The Windows writer of the result files (ResultFileWriter.h): one for each file a run writes.
 //
 // FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land at the current end of the file;
 // the writers' lock (WritersLock.h) keeps overlapping runs' lines whole where the append alone does
@@ -9,9 +9,9 @@
 // fragment never runs into the next record.
 //
 // The append and the fresh start make the same checks in the same order: the file opened (waiting
-// out another run that holds it a moment), the writers' lock, the file's facts, the link checks
-// (LinkCheck.h); only then is anything written. A file that a storage filter keeps (a reparse point
-// that is no link) is read, written and cut through a second handle of the same open file without
+// out another run that holds it a moment, or a delete still pending), the writers' lock, the file's facts,
+// the link checks (LinkCheck.h); only then is anything written. A file that a storage filter keeps (a reparse
+// point that is no link) is read, written and cut through a second handle of the same open file without
 // FILE_FLAG_OPEN_REPARSE_POINT, on which the filter does its work. A file the append creates is private
 // (PrivateFile.h); a file that exists keeps its permissions.
 #include <windows.h>
