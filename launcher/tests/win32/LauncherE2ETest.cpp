@@ -36,7 +36,8 @@ using testing::ScratchDir;
 const std::string kLauncherExe = BuildPathToWindows(ZANDREL_LAUNCHER_EXE);
 const std::string kServerExe = BuildPathToWindows(ZANDREL_SERVER_EXE);
 const std::string kSplashBitmap = BuildPathToWindows(ZANDREL_SPLASH_BMP);
-const std::string kBrowserLog = BuildPathToWindows(ZANDREL_BROWSER_LOG);
+// Wine's browser, a script of the build tree, writes it.
+const std::string kBrowserLog = testing::BuildTreePathToWindows(ZANDREL_BROWSER_LOG);
 const std::string kScreenshot = BuildPathToWindows(ZANDREL_SCREENSHOT_BMP);
 
 constexpr char kFormClass[] = "Zandrel.form1";
