@@ -33,7 +33,8 @@ bash "$scripts/wine-session.sh" start "$work" || { echo "FAIL: no Wine session";
 # shellcheck source=../../scripts/wine-env.sh
 source "$scripts/wine-env.sh" "$work"
 started=$(date +%s)
-(cd "$kit" && wine cmd /c run-tests.cmd </dev/null >"$work/output" 2>&1)
+# Wine's own notes go to standard error, apart from what run-tests.cmd prints.
+(cd "$kit" && wine cmd /c run-tests.cmd </dev/null >"$work/output" 2>"$work/wine-notes")
 status=$?
 echo "run-tests.cmd: status $status after $(($(date +%s) - started)) s"
 tr -d '\r' <"$work/output" | grep -v '^running ' | tail -n 40
