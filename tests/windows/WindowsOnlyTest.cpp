@@ -277,7 +277,7 @@ std::vector<std::pair<WORD, DWORD>> RecordTimes(const std::string& nonce) {
 TEST(WindowsEventLog, RecordsOfEveryTypeComeBackThroughTheProbeByteForByte) {
     ZANDREL_SKIP_UNLESS("Wine's event log keeps no records written with ReportEventA", true);
     const RegisteredSource cleanup;
-    siftwell::testing::RegisterSource("Application", kSource, kMessagesDll);
+    ASSERT_NO_FATAL_FAILURE(siftwell::testing::RegisterSource("Application", kSource, kMessagesDll));
     const std::string nonce =
         "kit" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
     const std::string local = CodePageCharacter();
@@ -936,7 +936,9 @@ TEST(WindowsDesktop, TheLauncherShowsItsWindowAddsItsIconAndExitEndsTheServer) {
                                                  : "not visible to the test on this shell");
     EXPECT_NE(icon, 0) << "no icon of the launcher in the notification area";
 
-    // The menu on the icon's right button, then its second entry, Exit.
+    // The menu on the icon's right button, then its second entry, Exit. A menu takes the foreground,
+    // which this process, the one a user works in, lets the launcher have.
+    AllowSetForegroundWindow(started.Id());
     PostMessageA(form, kTrayCallback, 0, WM_RBUTTONDOWN);
     HWND menu = nullptr;
     ASSERT_TRUE(
