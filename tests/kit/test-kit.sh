@@ -61,7 +61,8 @@ for path in suites:
         name = "%s %s.%s" % (suite, case.get("classname"), case.get("name"))
         if case.find("failure") is not None:
             failed += 1
-            problems.append("failed: " + name)
+            messages = "; ".join(f.get("message", "").replace("\n", " ")[:300] for f in case.findall("failure"))
+            problems.append("failed: %s: %s" % (name, messages))
         elif case.find("skipped") is not None:
             skipped += 1
             reason = case.find("skipped").get("message", "").split("\n", 1)[-1].strip()
