@@ -46,7 +46,7 @@ DWORD WINAPI ModulePath(HMODULE, LPWSTR buffer, DWORD size) {
 
 TEST(ExecutableDirectory, IsTheProgramsFolderExactlyOrNone) {
     if (GetACP() != 1252) {
-        GTEST_SKIP() << "needs code page 1252: the rows are written for it";
+        GTEST_SKIP() << "the rows are written for code page 1252; this system's is " << GetACP();
     }
     const std::wstring deep = L"C:\\" + std::wstring(300, L'd');
     const struct {
@@ -116,7 +116,7 @@ TEST(GrowUntilFits, TakesEachAnswerAsItComes) {
 
 TEST(Win32TextCodec, ConvertsExactlyOrSaysSo) {
     if (GetACP() != 1252) {
-        GTEST_SKIP() << "needs code page 1252: the rows are written for it";
+        GTEST_SKIP() << "the rows are written for code page 1252; this system's is " << GetACP();
     }
     const Win32TextCodec codec;
     // 1252's undefined bytes come back as they went: a password may hold them.

@@ -118,7 +118,7 @@ TEST(Gaugewell, TwoRunsAppendTwoGroups) {
 // probe there must not append to that other install's result file.
 TEST(Gaugewell, AFolderTheCodePageCannotNameLeavesItsLookAlikeAlone) {
     if (GetACP() != 1252) {
-        GTEST_SKIP() << "needs code page 1252: the look-alike \"Zandrel-O\" is its best fit";
+        GTEST_SKIP() << "the look-alike is code page 1252's; this system's is " << GetACP();
     }
     const LookAlikeRun outcome =
         RunBesideLookAlike(kGaugewell, "memory.conf", "[memory.conf]\r\nDisk=C\r\n", "Gaugewell.log");

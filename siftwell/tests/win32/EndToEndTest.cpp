@@ -183,7 +183,7 @@ TEST(SiftwellExe, RemoteServerIsRefusedWithoutNetwork) {
 // probe there must not read that folder's settings nor empty its log.
 TEST(SiftwellExe, AFolderTheCodePageCannotNameLeavesItsLookAlikeAlone) {
     if (GetACP() != 1252) {
-        GTEST_SKIP() << "needs code page 1252: the look-alike \"Zandrel-O\" is its best fit";
+        GTEST_SKIP() << "the look-alike is code page 1252's; this system's is " << GetACP();
     }
     const LookAlikeRun outcome = RunBesideLookAlike(
         kSiftwell, "event.conf",
