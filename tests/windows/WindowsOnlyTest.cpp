@@ -30,6 +30,7 @@
 #include "Com.h"
 #include "ProgramRun.h"
 #include "ResultFileCalls.h"
+#include "ResultFileWriter.h"
 #include "Scratch.h"
 #include "UniqueHandle.h"
 #include "Wine.h"
@@ -830,11 +831,13 @@ TEST(WindowsNtfs, TheWritersShortcutOnASecondLineIsReportedAsAFigure) {
     ResultFileCalls calls;
     calls.getFinalPathName = &CountedFinalPath;
     const std::string path = dir.PathOf("Gaugewell.log");
+    // One writer for both lines, as a run holds one for its result file.
+    ResultFileWriter writer(path, calls);
     finalPathCalls = 0;
-    ASSERT_TRUE(AppendResultLine(path, "first", calls).Ok());
+    ASSERT_TRUE(writer.Append("first").Ok());
     const int first = finalPathCalls;
     finalPathCalls = 0;
-    ASSERT_TRUE(AppendResultLine(path, "second", calls).Ok());
+    ASSERT_TRUE(writer.Append("second").Ok());
     const int second = finalPathCalls;
     EXPECT_EQ(dir.Read("Gaugewell.log"), "first\r\nsecond\r\n");
     EXPECT_GT(first, 0) << "the first line of a new file proves its path";
