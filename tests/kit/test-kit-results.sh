@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # kit-results.exe's tally, one row per way a suite can end: passed, failed, skipped with and without a
-# reason, crashed after its tests (a failing status, no failure in its XML), and no XML at all.
-#   test-kit-results.sh BUILD_DIR KIT_RESULTS_EXE
+# reason, crashed after its tests (a failing status, no failure in its XML), and no XML at all; and
+# kit-run.exe's limit on a suite that never ends (a window nobody closes, under a cmd that waits).
+#   test-kit-results.sh BUILD_DIR KIT_RESULTS_EXE KIT_RUN_EXE
 set -uo pipefail
 build=$1
 exe=$2
+run=$3
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "$build/kit-results-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -42,4 +44,12 @@ row "3 passed, 1 failed, 1 skipped" 1 good bad
 row "1 passed, 1 failed, 0 skipped" 1 mute
 row "1 passed, 1 failed, 0 skipped" 1 crashed
 row "0 passed, 1 failed, 0 skipped" 1 absent
+
+started=$SECONDS
+bash "$here/../../scripts/wine-exec.sh" "$build" "$run" 3 'Z:'"${work//\//\\}"'\hung.exit' cmd /c start /wait notepad.exe
+if [ "$(tr -d '\r\n' <"$work/hung.exit" 2>/dev/null)" != 1460 ] || ((SECONDS - started > 60)); then
+  echo "FAIL: a suite past its limit gave status '$(cat "$work/hung.exit" 2>/dev/null)' after $((SECONDS - started)) s"
+  failures=$((failures + 1))
+fi
+row "0 passed, 1 failed, 0 skipped" 1 hung
 exit $((failures > 0))

@@ -206,7 +206,7 @@ class LauncherE2E : public ::testing::Test {
                 window = FindWindowA(kServerClass, nullptr);
                 return window != nullptr;
             },
-            10s);
+            30s);  // generous: a first start in a fresh prefix on a loaded machine is slow
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
         return processId == 0 ? StartedProcess() : OpenRunningProcess(processId);
@@ -219,7 +219,7 @@ class LauncherE2E : public ::testing::Test {
                 menu = FirstTopWindowOf(processId, kMenuClass, true);
                 return menu != nullptr;
             },
-            5s);
+            15s);
         return menu;
     }
 
