@@ -10,6 +10,7 @@
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <vector>
 
 #include "FailingAllocations.h"
@@ -33,11 +34,20 @@ struct Program {
 };
 
 const Program kPrograms[] = {
-    {"Siftwell", ZANDREL_SIFTWELL_EXE, "event.conf",
+    {"SiftwellLocal", ZANDREL_SIFTWELL_EXE, "event.conf",
      "[event.conf]\r\nServer=\r\nLogType=System\r\nErrorLevel=Error\r\nTimeZone=-5\r\n", "event.log", true},
+    // A host that cannot be reached: the connection's failure lines, with the system's text.
+    {"SiftwellRemote", ZANDREL_SIFTWELL_EXE, "event.conf",
+     "[event.conf]\r\nServer=nohost\r\nUsername=someone\r\nPassword=secret\r\nLogType=System\r\n"
+     "ErrorLevel=Error\r\n",
+     "event.log", true},
     {"Gaugewell", ZANDREL_GAUGEWELL_EXE, "memory.conf", "[memory.conf]\r\nDisk=C\r\n", "Gaugewell.log", true},
     {"Zandrel", ZANDREL_ZANDREL_EXE, "unused.conf", "", "unused.log", false},
 };
+
+void PrintTo(const Program& program, std::ostream* out) {
+    *out << program.name;
+}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
