@@ -15,20 +15,19 @@ namespace {
 // WerSetFlags' flag for "report, but show nothing" (werapi.h).
 constexpr DWORD kWerFaultReportingNoUi = 0x20;
 
-// kernel32 has exported WerSetFlags since Vista. Taken from there rather than through wer.dll's
-// import library: a static import of a DLL that is no KnownDLL is looked for in the program's folder
-// first, before WinMain could limit the search.
-void ReportCrashesWithoutAsking() noexcept {
+// Whether Windows Error Reporting was told to show no dialog for a crash; it still writes its report
+// and any dump. kernel32 has exported WerSetFlags since Vista. Taken from there rather than through
+// wer.dll's import library: a static import of a DLL that is no KnownDLL is looked for in the
+// program's folder first, before WinMain could limit the search.
+bool CrashesReportedWithoutAsking() noexcept {
     using WerSetFlagsCall = HRESULT(WINAPI*)(DWORD);
     const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     if (kernel32 == nullptr) {
-        return;
+        return false;
     }
     const auto werSetFlags =
         reinterpret_cast<WerSetFlagsCall>(reinterpret_cast<void*>(GetProcAddress(kernel32, "WerSetFlags")));
-    if (werSetFlags != nullptr) {
-        werSetFlags(kWerFaultReportingNoUi);
-    }
+    return werSetFlags != nullptr && SUCCEEDED(werSetFlags(kWerFaultReportingNoUi));
 }
 
 // Below this size a block that cannot be had means that memory is exhausted. The runtime's own blocks
@@ -84,9 +83,14 @@ void EndAbnormally() noexcept {
 
 void PrepareForAbnormalEnds() noexcept {
     std::set_terminate([] { EndAbnormally(); });
-    // Microsoft's advice for every program, and for unattended ones the crash box as well.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
-    ReportCrashesWithoutAsking();
+    // Microsoft's advice for every program: no critical-error box, no box for a missing file.
+    UINT mode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+    // SEM_NOGPFAULTERRORBOX would keep Windows Error Reporting from running at all, report and dump
+    // included: only where it cannot be told to show nothing does no box come first.
+    if (!CrashesReportedWithoutAsking()) {
+        mode |= SEM_NOGPFAULTERRORBOX;
+    }
+    SetErrorMode(mode);
 }
 
 }  // namespace zandrel

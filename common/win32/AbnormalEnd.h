@@ -4,8 +4,8 @@
 
 namespace zandrel {
 
-// First thing in WinMain. A crash shows no box: Windows Error Reporting still writes its report and
-// dump, it only asks nobody; no critical-error or missing-file box either. std::terminate (an
+// First thing in WinMain. A crash shows no dialog: Windows Error Reporting still writes its report
+// and dump, it only asks nobody; no critical-error or missing-file box either. std::terminate (an
 // exception that nothing catches, a noexcept function that throws) ends the process with
 // AbnormalEnd, not with the runtime's abort(), whose "Runtime Error" box waits in a windowed
 // program and whose status 3 means a line that could not be written.
