@@ -46,11 +46,13 @@ void* EndUnlessHad(void* block, std::size_t size) noexcept {
 }  // namespace
 
 // The programs link with --wrap for malloc, calloc, realloc and abort: every call of the runtime and
-// the libraries comes here. Much of the runtime never checks for a null block (the start writes
-// through it before WinMain; the thread library's first lock of a mutex fails, and the exception
-// pool that it guards throws, which needs the pool again, until the stack overflows), so an
-// exhausted memory ends the run here, before anything reads through a null pointer. abort() would
-// show msvcrt's "Runtime Error" box in a windowed program and end with 3.
+// the libraries comes here. Parts of the runtime never check for a null block: the start copies the
+// command line's arguments through it before WinMain; the thread library's bookkeeping of a
+// pthread_once writes through it; the thread library sets up a statically initialised mutex at its
+// first lock, the lock fails when that allocation does, and libstdc++'s emergency exception pool,
+// whose lock it is, then throws, which needs the pool again, until the stack overflows. So an
+// exhausted memory ends the run here, before anything writes or reads through a null pointer.
+// abort() would show msvcrt's "Runtime Error" box in a windowed program and end with 3.
 extern "C" {
 void* __real_malloc(std::size_t size);
 void* __real_calloc(std::size_t count, std::size_t size);
