@@ -24,7 +24,7 @@ if(ZANDREL_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Portable core library of a program: builds everywhere, never includes <windows.h>.
+# Portable core library of a program: builds everywhere and reaches the system only through its ports.
 function(zandrel_add_core name)
   add_library(${name} STATIC ${ARGN})
   target_link_libraries(${name} PUBLIC zandrel_warnings)
@@ -41,6 +41,10 @@ function(zandrel_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main zandrel_warnings)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  if(WIN32)
+    # Every suite of the Windows build travels in the test kit (packaging/, target dist_tests).
+    set_property(GLOBAL APPEND PROPERTY ZANDREL_KIT_SUITES ${name})
+  endif()
   if(CMAKE_CROSSCOMPILING AND WIN32)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   endif()

@@ -376,7 +376,7 @@ std::optional<Value> ReadIniValue(std::string_view section, std::string_view key
         return std::nullopt;
     }
     // Unbuffered, the C runtime reads straight into our buffer: no buffer of its own is freed with the
-    // file's text in it, and no copy out of one passes the text through vector registers.
+    // file's text in it, and no copy of ours out of one passes the text through vector registers.
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     // Sized for the whole file at once where its size can be told; a file that grows meanwhile grows
     // the buffer, which wipes what it leaves.

@@ -12,6 +12,7 @@
 // is a link to another file is never written through.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,8 @@ namespace zandrel {
 // are, NULs and line breaks included; a CR LF goes in front when the file ends inside a line. Failed
 // when the line could not be written whole: the file could not be opened, or the writers' lock not
 // had, within a few seconds, the file is a link, or the write failed (nothing of the line is left).
+// One line by a writer of its own that keeps nothing for later lines: a program that writes many
+// lines into one file holds a ResultFileAt instead.
 Status AppendResultLine(const std::string& path, std::string_view text);
 
 // Empties a result file for a fresh start: done when its old lines are gone (also when there was no
@@ -59,15 +62,24 @@ class ResultLog {
     bool lineLost_ = false;
 };
 
-// The result file `fileName` beside the executable in `directory`.
+// The platform's writer of one result file, with what it learnt of the file from its own lines.
+class ResultFileWriter;
+
+// The result file `fileName` beside the executable in `directory`, and its one writer for the run:
+// what the writer learnt from a line (on Windows where the folder really is, and how the line left
+// the file) spares the next line questions; nothing of it outlives this object.
 class ResultFileAt final : public ResultFile {
   public:
-    ResultFileAt(std::string_view directory, std::string_view fileName)
-        : path_(JoinPath(directory, fileName)) {}
-    Status AppendLine(std::string_view text) override { return AppendResultLine(path_, text); }
+    ResultFileAt(std::string_view directory, std::string_view fileName);
+    ResultFileAt(const ResultFileAt&) = delete;
+    ResultFileAt& operator=(const ResultFileAt&) = delete;
+    ~ResultFileAt() override;
+
+    // As AppendResultLine.
+    Status AppendLine(std::string_view text) override;
 
   private:
-    std::string path_;
+    std::unique_ptr<ResultFileWriter> writer_;
 };
 
 }  // namespace zandrel

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <memory_resource>
 #include <random>
 #include <string_view>
 #include <utility>
@@ -17,19 +18,31 @@
 
 namespace zandrel {
 
-// How many secrets hold storage right now: the probes' tests check that none is left once the
-// password's use is over.
-class SecretsHeld {
+// Storage from the memory resource that was the default when the secret was made (the heap, unless a
+// test counts the blocks), given back to that same resource. Unlike std::pmr::polymorphic_allocator
+// it can be assigned, as a secret's move assignment needs.
+template <typename Char>
+class SecretAllocator {
   public:
-    static std::size_t Count() noexcept { return count_; }
+    using value_type = Char;
+
+    SecretAllocator() noexcept : resource_(std::pmr::get_default_resource()) {}
+    template <typename Other>
+    SecretAllocator(const SecretAllocator<Other>& other) noexcept : resource_(other.Resource()) {}
+
+    Char* allocate(std::size_t count) {
+        return static_cast<Char*>(resource_->allocate(count * sizeof(Char), alignof(Char)));
+    }
+    void deallocate(Char* block, std::size_t count) noexcept {
+        resource_->deallocate(block, count * sizeof(Char), alignof(Char));
+    }
+    std::pmr::memory_resource* Resource() const noexcept { return resource_; }
 
   private:
-    template <typename Char, typename Allocator>
-    friend class BasicSecret;
-    inline static std::size_t count_ = 0;
+    std::pmr::memory_resource* resource_;
 };
 
-template <typename Char, typename Allocator = std::allocator<Char>>
+template <typename Char, typename Allocator = SecretAllocator<Char>>
 class BasicSecret {
   public:
     BasicSecret() noexcept = default;
@@ -74,7 +87,8 @@ class BasicSecret {
     std::size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
 
-    // Keeps the first `size` characters (the new ones are NUL) in new storage; the old is wiped first.
+    // Keeps the first `size` characters (the new ones are NUL) in new storage; the old is wiped once
+    // they have been copied out of it, as it is let go.
     void Resize(std::size_t size) {
         BasicSecret resized(size, allocator_);
         CopyChars(data_, std::min(size, size_), resized.data_);
@@ -82,8 +96,9 @@ class BasicSecret {
     }
 
   private:
-    // One character at a time: a copy through vector registers would leave sixteen bytes of the text
-    // in a register, which a system call may save to memory (Wine's do) long after.
+    // One character at a time, so that this copy leaves no sixteen-byte piece of the text in a
+    // vector register for a later system call to save to memory. That covers the secret's own
+    // copies only: the conversions and the calls the text is handed to move it as they please.
     static void CopyChars(const Char* from, std::size_t count, Char* to) noexcept {
         volatile Char* const at = to;
         for (std::size_t i = 0; i < count; ++i) {
@@ -96,7 +111,6 @@ class BasicSecret {
         data_ = allocator_.allocate(size + 1);
         std::fill_n(data_, size + 1, Char{});
         size_ = size;
-        ++SecretsHeld::count_;
     }
 
     void Release() noexcept {
@@ -107,7 +121,6 @@ class BasicSecret {
         allocator_.deallocate(data_, size_ + 1);
         data_ = nullptr;
         size_ = 0;
-        --SecretsHeld::count_;
     }
 
     [[no_unique_address]] Allocator allocator_;
@@ -120,8 +133,9 @@ using Secret = BasicSecret<char>;
 using WideSecret = BasicSecret<char16_t>;
 
 // A secret that is needed for several calls, kept between them as its characters XOR a pad of random
-// ones, so that its text is in memory only while a call that needs it runs. Not encryption: whoever
-// reads both can undo it; it keeps the text itself out of a dump taken between the calls.
+// ones, so that the program's own memory holds its text only while a call that needs it runs (what
+// the callee keeps of it is out of the program's reach). Not encryption: whoever reads both can undo
+// it; it keeps the text itself out of a dump taken between the calls.
 template <typename Char>
 class MaskedSecret {
   public:

@@ -9,6 +9,7 @@
       claims, or a component without a notice, fails.
   release.py zip --epoch-file F --out OUT.zip --folder NAME FILE...
       The ZIP: one folder, the files in name order, every time the release's date, fixed modes, no owner.
+      A FILE given as SUB/NAME=PATH goes into the folder's subfolder SUB as NAME.
 """
 import argparse
 import hashlib
@@ -304,15 +305,19 @@ def quote(text):
 
 def pack_zip(args):
     stamp = time.gmtime(read_epoch(args.epoch_file))[:6]
-    entries = sorted((os.path.basename(path), path) for path in args.files)
+    entries = sorted(tuple(path.split("=", 1)) if "=" in path else (os.path.basename(path), path)
+                     for path in args.files)
     if len({name for name, _ in entries}) != len(entries):
         fail("two files of one name in the ZIP")
+    folders = sorted({args.folder} | {"%s/%s" % (args.folder, os.path.dirname(name)) for name, _ in entries
+                                      if os.path.dirname(name)})
     partial = args.out + ".partial"
     with zipfile.ZipFile(partial, "w") as archive:
-        folder = zipfile.ZipInfo(args.folder + "/", stamp)
-        folder.create_system = 3
-        folder.external_attr = (0o40755 << 16) | 0x10
-        archive.writestr(folder, b"")
+        for name in folders:
+            folder = zipfile.ZipInfo(name + "/", stamp)
+            folder.create_system = 3
+            folder.external_attr = (0o40755 << 16) | 0x10
+            archive.writestr(folder, b"")
         for name, path in entries:
             info = zipfile.ZipInfo("%s/%s" % (args.folder, name), stamp)
             info.create_system = 3

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+#include <string>
 #include <utility>
 
 namespace zandrel {
@@ -82,6 +84,25 @@ Status ClearResultFile(const std::string& path) {
         return Status::Failed(kLinkRefused);
     }
     return ::ftruncate(file.get(), 0) == 0 ? Status() : Status::Failed(errno);
+}
+
+// Each line asks every question afresh here: nothing is kept between lines but the path.
+class ResultFileWriter {
+  public:
+    explicit ResultFileWriter(std::string path) : path_(std::move(path)) {}
+    Status Append(std::string_view text) const { return AppendResultLine(path_, text); }
+
+  private:
+    std::string path_;
+};
+
+ResultFileAt::ResultFileAt(std::string_view directory, std::string_view fileName)
+    : writer_(std::make_unique<ResultFileWriter>(JoinPath(directory, fileName))) {}
+
+ResultFileAt::~ResultFileAt() = default;
+
+Status ResultFileAt::AppendLine(std::string_view text) {
+    return writer_->Append(text);
 }
 
 }  // namespace zandrel

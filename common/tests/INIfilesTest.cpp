@@ -5,6 +5,7 @@
 #include "FakeTextCodec.h"
 #include "INIfiles.h"
 #include "Scratch.h"
+#include "SecretCount.h"
 
 namespace zandrel {
 namespace {
@@ -241,13 +242,14 @@ TEST(ReadSettings, KeepsTheSecretsOnlyWhileTheRecordLives) {
         std::size_t held;        // secrets held by the record read
     } kCases[] = {{u"", 3}, {u"Password", 0}};
     for (const auto& c : kCases) {
+        const testing::SecretCount secrets;
         testing::ScratchDir dir;
         dir.Write("memory.conf", "[memory.conf]\r\nServer=HostA\r\nPassword=s3cret\r\n");
         std::string directory = dir.Path();
         const std::optional<Settings> settings =
             ReadSettings<Settings>("memory.conf", directory, kKeys, LosingTheFileCodec(directory, c.lostAt));
         EXPECT_EQ(settings.has_value(), c.held != 0);
-        EXPECT_EQ(SecretsHeld::Count(), c.held) << "an early return leaves nothing";
+        EXPECT_EQ(secrets.Held(), c.held) << "an early return leaves nothing";
         if (settings) {
             EXPECT_EQ(settings->password.ansi.View(), "s3cret");
             EXPECT_EQ(settings->characters.View(), u"s3cret");

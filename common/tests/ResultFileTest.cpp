@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ResultFile.h"
@@ -14,8 +17,10 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "LinkCheck.h"
 #include "ProgramRun.h"
 #include "ResultFileCalls.h"
+#include "ResultFileWriter.h"
 #include "UniqueHandle.h"
 #include "Wine.h"
 #else
@@ -184,9 +189,18 @@ std::string ProcessUser() {
 
 // The faults that no file system here shows at will, through the writer's table of calls: the one
 // call of the row fails, every other is the real one, and the clock moves on as the writer waits.
+// A row's faults act only while it is armed, so that one writer writes the lines before and after
+// the faulted one, and what it kept of them counts as it would in a run.
 namespace fault {
 ULONGLONG now = 0;
-int heldOpens = 0;  // opens still to meet another run's handle
+bool armed = false;
+// Opens still to be refused, and with what: another run's handle by default. With `probesPass` an
+// open that asks no access passes (the file is there, this account may only not write it); with
+// `onlyCreates` only a create is refused (a folder that this account may not write).
+int heldOpens = 0;
+DWORD refusal = ERROR_SHARING_VIOLATION;
+bool probesPass = false;
+bool onlyCreates = false;
 
 ULONGLONG WINAPI TickCount() {
     return now;
@@ -194,45 +208,149 @@ ULONGLONG WINAPI TickCount() {
 void WINAPI Pause(DWORD ms) {
     now += ms;
 }
-HANDLE WINAPI HeldOpen(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                       DWORD disposition, DWORD flags, HANDLE model) {
-    if (heldOpens > 0) {
+HANDLE WINAPI RefusedOpen(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE model) {
+    const bool spared = (probesPass && access == 0) || (onlyCreates && disposition != CREATE_NEW);
+    if (armed && heldOpens > 0 && !spared) {
         --heldOpens;
-        SetLastError(ERROR_SHARING_VIOLATION);
+        SetLastError(refusal);
         return INVALID_HANDLE_VALUE;
     }
     return CreateFileA(path, access, share, security, disposition, flags, model);
 }
 // A full drive as Wine reports it: success, with half of the bytes.
 BOOL WINAPI ShortWrite(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
-    return WriteFile(file, bytes, size / 2, written, overlapped);
+    return WriteFile(file, bytes, armed ? size / 2 : size, written, overlapped);
 }
 BOOL WINAPI BrokenWrite(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    if (!armed) {
+        return WriteFile(file, bytes, size, written, overlapped);
+    }
     WriteFile(file, bytes, size / 2, written, overlapped);
     SetLastError(ERROR_NETNAME_DELETED);
     return FALSE;
 }
-BOOL WINAPI RefusedCut(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD) {
+BOOL WINAPI RefusedCut(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    if (!armed) {
+        return SetFileInformationByHandle(file, kind, info, size);
+    }
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
-BOOL WINAPI LockTaken(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+BOOL WINAPI LockTaken(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED range) {
+    if (!armed) {
+        return LockFileEx(file, flags, reserved, low, high, range);
+    }
     SetLastError(ERROR_LOCK_VIOLATION);
     return FALSE;
 }
-BOOL WINAPI NoLocks(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+BOOL WINAPI NoLocks(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED range) {
+    if (!armed) {
+        return LockFileEx(file, flags, reserved, low, high, range);
+    }
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
 }
-BOOL WINAPI NoToken(HANDLE, DWORD, PHANDLE) {
+BOOL WINAPI NoToken(HANDLE process, DWORD access, PHANDLE token) {
+    if (!armed) {
+        return OpenProcessToken(process, access, token);
+    }
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
-BOOL WINAPI NoDescriptor(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG) {
+BOOL WINAPI NoDescriptor(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor, PULONG size) {
+    if (!armed) {
+        return ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, revision, descriptor, size);
+    }
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
 }
+
+// Counts the final-path questions; `finalPathRefusal` (when not 0) is what they fail with instead,
+// every one, or with `onlyFolderOnce` only the folder's first.
+int finalPathAsks = 0;
+DWORD finalPathRefusal = 0;
+bool onlyFolderOnce = false;
+DWORD WINAPI FinalPath(HANDLE handle, LPSTR path, DWORD size, DWORD flags) {
+    ++finalPathAsks;
+    const DWORD length = GetFinalPathNameByHandleA(handle, path, size, flags);
+    const bool folder = length != 0 && length < size && !std::string_view(path).ends_with("\\event.log");
+    if (finalPathRefusal == 0 || (onlyFolderOnce && !folder)) {
+        return length;
+    }
+    SetLastError(std::exchange(finalPathRefusal, onlyFolderOnce ? 0 : finalPathRefusal));
+    return 0;
+}
+
+// A reparse point of `tag` (0: none) with `names` names, as the facts show it. The handles that the
+// writer reopens without FILE_FLAG_OPEN_REPARSE_POINT are those on which a tag's filter works; a write
+// or a cut through any other is one around it.
+DWORD tag = 0;
+DWORD names = 1;
+std::vector<HANDLE> filterHandles;
+int aroundFilter = 0;
+bool ThroughFilter(HANDLE file) {
+    return std::find(filterHandles.begin(), filterHandles.end(), file) != filterHandles.end();
+}
+BOOL WINAPI Tagged(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    if (kind == FileAttributeTagInfo) {
+        FILE_BASIC_INFO basic{};
+        if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+            return FALSE;
+        }
+        *static_cast<FILE_ATTRIBUTE_TAG_INFO*>(info) = {basic.FileAttributes | FILE_ATTRIBUTE_REPARSE_POINT,
+                                                        tag};
+        return TRUE;
+    }
+    if (!GetFileInformationByHandleEx(file, kind, info, size)) {
+        return FALSE;
+    }
+    if (kind == FileBasicInfo && tag != 0) {
+        static_cast<FILE_BASIC_INFO*>(info)->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    } else if (kind == FileStandardInfo) {
+        static_cast<FILE_STANDARD_INFO*>(info)->NumberOfLinks = names;
+    }
+    return TRUE;
+}
+HANDLE WINAPI Reopen(HANDLE file, DWORD access, DWORD share, DWORD flags) {
+    const HANDLE handle = ReOpenFile(file, access, share, flags);
+    if (handle != INVALID_HANDLE_VALUE && (flags & FILE_FLAG_OPEN_REPARSE_POINT) == 0) {
+        filterHandles.push_back(handle);
+    }
+    return handle;
+}
+BOOL WINAPI WriteTagged(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    aroundFilter += !ThroughFilter(file);
+    return WriteFile(file, bytes, size, written, overlapped);
+}
+BOOL WINAPI SetTagged(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    aroundFilter += kind == FileEndOfFileInfo && !ThroughFilter(file);
+    return SetFileInformationByHandle(file, kind, info, size);
+}
 }  // namespace fault
+
+std::int32_t ErrorOf(const Status& status) {
+    const Failure* failure = FailureOf(status);
+    return failure == nullptr ? 0 : failure->number;
+}
+
+ResultFileCalls FaultCalls() {
+    ResultFileCalls calls;
+    calls.tickCount = &fault::TickCount;
+    calls.sleep = &fault::Pause;
+    calls.createFile = &fault::RefusedOpen;
+    calls.getFinalPathName = &fault::FinalPath;
+    fault::armed = false;
+    fault::now = 0;
+    fault::heldOpens = 0;
+    fault::refusal = ERROR_SHARING_VIOLATION;
+    fault::probesPass = false;
+    fault::onlyCreates = false;
+    fault::finalPathAsks = 0;
+    fault::finalPathRefusal = 0;
+    fault::onlyFolderOnce = false;
+    return calls;
+}
 
 TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
     constexpr int kForGood = 1 << 20;
@@ -241,18 +359,19 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
         void (*fault)(ResultFileCalls&);
         int heldOpens;
         const char* before;  // null: no file
-        bool freshStart;     // ClearResultFile, else AppendResultLine("next")
+        bool freshStart;     // Clear, else Append("next")
         DWORD error;         // 0: done
         const char* after;
         bool waitedItOut;                // the whole five seconds
         const char* thenNext = nullptr;  // after one more line written as it should be
+        bool readOnly = false;           // the file's attribute set after the line before
     } cases[] = {
         {"a short write is cut back", [](ResultFileCalls& c) { c.writeFile = &fault::ShortWrite; }, 0,
          "earlier\r\n", false, ERROR_DISK_FULL, "earlier\r\n", false},
         {"a write that fails part-way is cut back",
          [](ResultFileCalls& c) { c.writeFile = &fault::BrokenWrite; }, 0, "earlier\r\n", false,
          ERROR_NETNAME_DELETED, "earlier\r\n", false},
-        // The fragment stays; StartsOnALineOfItsOwn shows the next line after it.
+        // The fragment stays, and the writer does not take the file for as its last line left it.
         {"a refused cut",
          [](ResultFileCalls& c) {
              c.writeFile = &fault::ShortWrite;
@@ -282,36 +401,164 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
          "earlier\r\n", true},
         {"a file held for good, fresh start", nullptr, kForGood, "earlier\r\n", true, ERROR_SHARING_VIOLATION,
          "earlier\r\n", true},
+        // Windows refuses every open of a file whose delete is pending, also one that asks no access.
+        {"a delete pending a moment", [](ResultFileCalls&) { fault::refusal = ERROR_ACCESS_DENIED; }, 4,
+         "earlier\r\n", false, 0, "earlier\r\nnext\r\n", false},
+        {"a delete pending for good", [](ResultFileCalls&) { fault::refusal = ERROR_ACCESS_DENIED; },
+         kForGood, "earlier\r\n", false, ERROR_ACCESS_DENIED, "earlier\r\n", true},
+        // Waiting cannot help: the line and the fresh start fail at once.
+        {"a file that this account may not write",
+         [](ResultFileCalls&) {
+             fault::refusal = ERROR_ACCESS_DENIED;
+             fault::probesPass = true;
+         },
+         kForGood, "earlier\r\n", false, ERROR_ACCESS_DENIED, "earlier\r\n", false},
+        {"a file that this account may not write, fresh start",
+         [](ResultFileCalls&) {
+             fault::refusal = ERROR_ACCESS_DENIED;
+             fault::probesPass = true;
+         },
+         kForGood, "earlier\r\n", true, ERROR_ACCESS_DENIED, "earlier\r\n", false},
+        // Windows refuses to open it for writing; Wine run by root does not, hence the refusal here.
+        {"a read-only file",
+         [](ResultFileCalls&) {
+             fault::refusal = ERROR_ACCESS_DENIED;
+             fault::probesPass = true;
+         },
+         kForGood, "earlier\r\n", false, ERROR_ACCESS_DENIED, "earlier\r\n", false, nullptr, true},
+        {"a read-only file, fresh start", nullptr, 0, "earlier\r\n", true, ERROR_ACCESS_DENIED, "earlier\r\n",
+         false, nullptr, true},
+        {"a folder that this account may not write",
+         [](ResultFileCalls&) {
+             fault::refusal = ERROR_ACCESS_DENIED;
+             fault::onlyCreates = true;
+         },
+         kForGood, nullptr, false, ERROR_ACCESS_DENIED, nullptr, false},
+        {"a missing folder", [](ResultFileCalls&) { fault::refusal = ERROR_PATH_NOT_FOUND; }, kForGood,
+         nullptr, false, ERROR_PATH_NOT_FOUND, nullptr, false},
+        {"a missing folder, fresh start", [](ResultFileCalls&) { fault::refusal = ERROR_PATH_NOT_FOUND; },
+         kForGood, nullptr, true, ERROR_PATH_NOT_FOUND, nullptr, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testing::ScratchDir dir;
         const std::string path = dir.PathOf("event.log");
-        if (c.before != nullptr) {
-            // Through the writer: how its line left the file is what the next line may trust.
-            ASSERT_EQ(std::string(c.before), "earlier\r\n");
-            ASSERT_TRUE(AppendResultLine(path, "earlier").Ok());
-        }
-        ResultFileCalls calls;
-        calls.tickCount = &fault::TickCount;
-        calls.sleep = &fault::Pause;
-        calls.createFile = &fault::HeldOpen;
+        ResultFileCalls calls = FaultCalls();
         if (c.fault != nullptr) {
             c.fault(calls);
         }
-        fault::now = 0;
+        ResultFileWriter writer(path, calls);
+        if (c.before != nullptr) {
+            ASSERT_EQ(std::string(c.before), "earlier\r\n");
+            ASSERT_TRUE(writer.Append("earlier").Ok());
+        }
+        if (c.readOnly) {
+            ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        fault::armed = true;
         fault::heldOpens = c.heldOpens;
-        const Status status =
-            c.freshStart ? ClearResultFile(path, calls) : AppendResultLine(path, "next", calls);
-        const Failure* failure = FailureOf(status);
-        EXPECT_EQ(failure == nullptr ? 0 : failure->number, static_cast<std::int32_t>(c.error));
+        const Status status = c.freshStart ? writer.Clear() : writer.Append("next");
+        fault::armed = false;
+        EXPECT_EQ(ErrorOf(status), static_cast<std::int32_t>(c.error));
         EXPECT_EQ(dir.Read("event.log"),
                   c.after == nullptr ? std::nullopt : std::optional<std::string>(c.after));
         EXPECT_EQ(fault::now >= 5000, c.waitedItOut) << fault::now;
         if (c.thenNext != nullptr) {
-            EXPECT_TRUE(AppendResultLine(path, "next").Ok());
+            EXPECT_TRUE(writer.Append("next").Ok());
             EXPECT_EQ(dir.Read("event.log"), c.thenNext);
         }
+        if (c.readOnly) {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+    }
+}
+
+// A reparse point is a link only when its tag is a name surrogate; a file that a storage filter keeps
+// is the probe's own, written through a handle on which the filter works. Each row: a line, then a
+// fresh start.
+TEST(ResultFileLinks, OnlyANameSurrogateOrASecondNameIsALink) {
+    const struct {
+        const char* name;
+        DWORD tag;
+        DWORD names;
+        bool link;
+    } cases[] = {
+        {"a symbolic link", static_cast<DWORD>(IO_REPARSE_TAG_SYMLINK), 1, true},
+        {"a junction", static_cast<DWORD>(IO_REPARSE_TAG_MOUNT_POINT), 1, true},
+        {"a deduplicated file", static_cast<DWORD>(IO_REPARSE_TAG_DEDUP), 1, false},
+        {"a file that compact /exe packed (WOF)", static_cast<DWORD>(IO_REPARSE_TAG_WOF), 1, false},
+        {"a hard link", 0, 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::ScratchDir dir;
+        const std::string path = dir.PathOf("event.log");
+        ASSERT_TRUE(AppendResultLine(path, "earlier").Ok());
+        ResultFileCalls calls = FaultCalls();
+        calls.getFileInformation = &fault::Tagged;
+        calls.reOpenFile = &fault::Reopen;
+        calls.writeFile = &fault::WriteTagged;
+        calls.setFileInformation = &fault::SetTagged;
+        fault::tag = c.tag;
+        fault::names = c.names;
+        fault::aroundFilter = 0;
+        ResultFileWriter writer(path, calls);
+
+        fault::filterHandles.clear();
+        const Status line = writer.Append("next");
+        EXPECT_EQ(dir.Read("event.log"), c.link ? "earlier\r\n" : "earlier\r\nnext\r\n");
+        fault::filterHandles.clear();
+        const Status freshStart = writer.Clear();
+        EXPECT_EQ(dir.Read("event.log"), c.link ? "earlier\r\n" : "");
+        const std::int32_t refused = c.link ? kLinkRefused : 0;
+        EXPECT_EQ(ErrorOf(line), refused);
+        EXPECT_EQ(ErrorOf(freshStart), refused);
+        if (!c.link) {
+            EXPECT_EQ(fault::aroundFilter, 0);
+        }
+    }
+}
+
+// Where the file really is costs more than the line's own write: a writer asks it once, and again
+// only when it cannot know. Each row is two lines of one writer.
+TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
+    const struct {
+        const char* name;
+        DWORD refusal;         // what the final-path question fails with (0: it is answered)
+        bool onlyFolderOnce;   // only the folder's, the first time
+        bool otherRunBetween;  // another run appends a line between the writer's two
+        int asksAtFirst;
+        int asksAtSecond;
+    } cases[] = {
+        // The file as the first line left it: nothing asked. Windows may set the file's times only
+        // at the close, after they were kept; then the second line asks the file's final path again.
+        {"a second line", 0, false, false, 2, 0},
+        {"a line after another run's line", 0, false, true, 2, 1},  // the folder's is kept
+        // The line goes out: no link that Windows makes goes unseen there.
+        {"a file system that cannot name files", ERROR_NOT_SUPPORTED, false, false, 1, 1},
+        {"a folder that cannot be named once", ERROR_ACCESS_DENIED, true, false, 2, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::ScratchDir dir;
+        const std::string path = dir.PathOf("event.log");
+        ResultFileWriter writer(path, FaultCalls());
+        fault::finalPathRefusal = c.refusal;
+        fault::onlyFolderOnce = c.onlyFolderOnce;
+        EXPECT_TRUE(writer.Append("first").Ok());
+        EXPECT_EQ(fault::finalPathAsks, c.asksAtFirst);
+        if (c.otherRunBetween) {
+            ASSERT_TRUE(AppendResultLine(path, "other").Ok());
+        }
+        fault::finalPathAsks = 0;
+        EXPECT_TRUE(writer.Append("second").Ok());
+        if (c.asksAtSecond == 0 && !testing::RunningUnderWine()) {
+            EXPECT_LE(fault::finalPathAsks, 1);
+        } else {
+            EXPECT_EQ(fault::finalPathAsks, c.asksAtSecond);
+        }
+        EXPECT_EQ(dir.Read("event.log"),
+                  c.otherRunBetween ? "first\r\nother\r\nsecond\r\n" : "first\r\nsecond\r\n");
     }
 }
 #endif

@@ -45,7 +45,9 @@ DWORD WINAPI ModulePath(HMODULE, LPWSTR buffer, DWORD size) {
 }
 
 TEST(ExecutableDirectory, IsTheProgramsFolderExactlyOrNone) {
-    ASSERT_EQ(GetACP(), 1252u) << "the rows are written for code page 1252";
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the rows are written for code page 1252; this system's is " << GetACP();
+    }
     const std::wstring deep = L"C:\\" + std::wstring(300, L'd');
     const struct {
         std::wstring path;
@@ -113,7 +115,9 @@ TEST(GrowUntilFits, TakesEachAnswerAsItComes) {
 }
 
 TEST(Win32TextCodec, ConvertsExactlyOrSaysSo) {
-    ASSERT_EQ(GetACP(), 1252u) << "the rows are written for code page 1252";
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the rows are written for code page 1252; this system's is " << GetACP();
+    }
     const Win32TextCodec codec;
     // 1252's undefined bytes come back as they went: a password may hold them.
     std::u16string wide;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Secret.h"
+#include "SecretCount.h"
 #include "Wipe.h"
 
 namespace zandrel {
@@ -84,7 +85,7 @@ TEST(Secret, WipesEveryBlockItLetsGo) {
 }
 
 TEST(Secret, MoveHandsOnTheStorageAndLeavesNothing) {
-    const std::size_t before = SecretsHeld::Count();
+    const testing::SecretCount secrets;
     Secret source(std::string_view("short"));
     const char* storage = source.c_str();
     Secret taken = std::move(source);
@@ -94,7 +95,7 @@ TEST(Secret, MoveHandsOnTheStorageAndLeavesNothing) {
     EXPECT_EQ(taken.View(), "short");
     taken.Resize(8);
     EXPECT_EQ(taken.View(), std::string_view("short\0\0\0", 8));
-    EXPECT_EQ(SecretsHeld::Count(), before + 1);
+    EXPECT_EQ(secrets.Held(), 1u);
 }
 
 TEST(MaskedSecret, KeepsNoTextBetweenItsUses) {

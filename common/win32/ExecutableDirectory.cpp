@@ -3,6 +3,7 @@
 #include "AnsiText.h"
 #include "GrowBuffer.h"
 #include "LastError.h"
+#include "SystemMessage.h"
 
 namespace zandrel {
 
@@ -22,16 +23,16 @@ Result<std::string> ExecutableDirectory(ModuleFileNameCall moduleFileName) {
             return length < path.size() ? BufferFill::Fits(length) : BufferFill::Needs(0);
         });
     if (const Failure* failure = FailureOf(module)) {
-        return ErrorFailure(static_cast<DWORD>(failure->number), ErrorText::System);
+        return ErrorFailureWithText(static_cast<DWORD>(failure->number));
     }
     const std::wstring& path = ValueOf(module);
     const std::size_t separator = path.find_last_of(L"\\/");
     if (separator == std::wstring::npos) {
-        return ErrorFailure(ERROR_BAD_PATHNAME, ErrorText::System);
+        return ErrorFailureWithText(ERROR_BAD_PATHNAME);
     }
     std::optional<std::string> directory = ExactAnsi(std::wstring_view(path).substr(0, separator));
     if (!directory) {
-        return ErrorFailure(ERROR_NO_UNICODE_TRANSLATION, ErrorText::System);
+        return ErrorFailureWithText(ERROR_NO_UNICODE_TRANSLATION);
     }
     return std::move(*directory);
 }

@@ -1,9 +1,9 @@
 #include "LinkCheck.h"
 
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "GrowBuffer.h"
 #include "LastError.h"
@@ -33,6 +33,26 @@ PathParts SplitPath(const std::string& path) {
     return {".", path};
 }
 
+// Where an open file or folder really is, as the file system names it: "\\?\C:\...", or
+// "\\?\UNC\..." on a share.
+Result<std::string> FinalPathOf(const ResultFileCalls& calls, HANDLE handle) {
+    return GrowUntilFits<std::string>(MAX_PATH, kLongestPath, [&](std::string& path) -> Result<BufferFill> {
+        const DWORD length = calls.getFinalPathName(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            return LastErrorFailure();
+        }
+        // The count it answers is not always that of the bytes (Wine counts wide characters, and the
+        // size it needs without the terminating NUL): the name is what stands before the NUL, and a
+        // buffer filled to its end is grown and asked again.
+        const std::size_t text = strnlen(path.data(), path.size());
+        if (length < path.size() && text + 1 < path.size()) {
+            return BufferFill::Fits(text);
+        }
+        return BufferFill::Needs(std::size_t{length} + 1);
+    });
+}
+
 // The final path of a folder, without a separator at its end (a root's final path has one).
 Result<std::string> FolderFinalPath(const ResultFileCalls& calls, const std::string& folder) {
     // Followed through links, unlike the result file: the folder may well be reached through one (an
@@ -56,57 +76,6 @@ Result<std::string> FolderFinalPath(const ResultFileCalls& calls, const std::str
     return path;
 }
 
-// The folder's final path, kept for the process: the probes write every line into one folder. A
-// kept answer that no longer matches is asked for afresh before it counts.
-class FolderFinalPaths {
-  public:
-    // Nothing where the file system cannot tell.
-    std::optional<std::string> Get(const ResultFileCalls& calls, const std::string& folder, bool afresh) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (afresh || !asked_ || folder != folder_) {
-            folder_ = folder;
-            Result<std::string> path = FolderFinalPath(calls, folder);
-            final_ = FailureOf(path) ? std::nullopt : std::optional<std::string>(std::move(ValueOf(path)));
-            asked_ = true;
-        }
-        return final_;
-    }
-
-  private:
-    std::mutex mutex_;
-    bool asked_ = false;
-    std::string folder_;
-    std::optional<std::string> final_;
-};
-
-// The file that the last line was written into, as that line left it.
-class LeftFile {
-  public:
-    bool Is(const std::string& path, LONGLONG end, const FileStamp& stamp) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return kept_ && end == end_ && stamp == stamp_ && path == path_;
-    }
-    void Keep(const std::string& path, LONGLONG end, const FileStamp& stamp) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        path_ = path;
-        end_ = end;
-        stamp_ = stamp;
-        kept_ = true;
-    }
-
-  private:
-    std::mutex mutex_;
-    bool kept_ = false;
-    std::string path_;
-    LONGLONG end_ = 0;
-    FileStamp stamp_;
-};
-
-LeftFile& LastLeft() {
-    static LeftFile left;
-    return left;
-}
-
 FileStamp StampOf(const FILE_BASIC_INFO& basic) {
     return {basic.LastWriteTime.QuadPart, basic.ChangeTime.QuadPart, basic.CreationTime.QuadPart,
             basic.FileAttributes};
@@ -116,9 +85,12 @@ enum class Where { Asked, Elsewhere, Untold };
 
 // Whether the open `file` lies elsewhere than the entry that `path` names: the name is a link that the
 // file system followed without showing a reparse point. Untold where the file system cannot name the
-// file or its folder: that says nothing of links, every link that Windows makes is a reparse point
-// (refused on its own), and a probe on such a share must not lose its lines.
-Where WhereFileIs(const ResultFileCalls& calls, HANDLE file, const std::string& path) {
+// file or its folder: that says nothing of links, every link that Windows makes is a name surrogate's
+// reparse point or a second name (refused on their own), and a probe on such a share must not lose
+// its lines.
+// `folder` holds the folder's final path once the file system named it.
+Where WhereFileIs(const ResultFileCalls& calls, HANDLE file, const std::string& path,
+                  std::optional<std::string>& folder) {
     const Result<std::string> where = FinalPathOf(calls, file);
     if (FailureOf(where)) {
         return Where::Untold;
@@ -130,14 +102,16 @@ Where WhereFileIs(const ResultFileCalls& calls, HANDLE file, const std::string& 
     const std::string_view whereFolder = std::string_view(ValueOf(where)).substr(0, separator);
     const std::string_view whereName = std::string_view(ValueOf(where)).substr(separator + 1);
 
-    static FolderFinalPaths folders;
     const PathParts asked = SplitPath(path);
-    std::optional<std::string> folder = folders.Get(calls, asked.folder, false);
-    if (folder && *folder != whereFolder) {
-        folder = folders.Get(calls, asked.folder, true);
-    }
-    if (!folder) {
-        return Where::Untold;
+    // A kept answer that does not match is asked afresh before it counts; one that cannot be had is
+    // not kept, so that the next line asks again.
+    if (!folder || *folder != whereFolder) {
+        Result<std::string> final = FolderFinalPath(calls, asked.folder);
+        if (FailureOf(final)) {
+            folder.reset();
+            return Where::Untold;
+        }
+        folder = std::move(ValueOf(final));
     }
     // Both sides come from the same call, so a drive mapping, a short name, a "\\?\" or a linked
     // folder on the way shows the same on both. Compared exactly: a folder may tell case apart.
@@ -169,38 +143,32 @@ Result<FileFacts> ReadFacts(const ResultFileCalls& calls, HANDLE file) {
     if (!calls.getFileInformation(file, FileBasicInfo, &basic, sizeof basic)) {
         return LastErrorFailure();
     }
-    return FileFacts{standard.EndOfFile.QuadPart,
-                     standard.NumberOfLinks > 1 || (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                     (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0, StampOf(basic)};
-}
-
-Result<std::string> FinalPathOf(const ResultFileCalls& calls, HANDLE handle) {
-    return GrowUntilFits<std::string>(MAX_PATH, kLongestPath, [&](std::string& path) -> Result<BufferFill> {
-        const DWORD length = calls.getFinalPathName(handle, path.data(), static_cast<DWORD>(path.size()),
-                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) {
+    FileFacts facts{standard.EndOfFile.QuadPart, standard.NumberOfLinks > 1, false,
+                    (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0, StampOf(basic)};
+    if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // Only for a reparse point, which few result files are: the tag tells a name that leads
+        // elsewhere from a file that a filter stores its own way.
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!calls.getFileInformation(file, FileAttributeTagInfo, &tag, sizeof tag)) {
             return LastErrorFailure();
         }
-        // The count it answers is not always that of the bytes (Wine counts wide characters, and the
-        // size it needs without the terminating NUL): the name is what stands before the NUL, and a
-        // buffer filled to its end is grown and asked again.
-        const std::size_t text = strnlen(path.data(), path.size());
-        if (length < path.size() && text + 1 < path.size()) {
-            return BufferFill::Fits(text);
-        }
-        return BufferFill::Needs(std::size_t{length} + 1);
-    });
+        const bool surrogate = IsReparseTagNameSurrogate(tag.ReparseTag) != 0;
+        facts.link = facts.link || surrogate;
+        facts.storage = !surrogate;
+    }
+    return facts;
 }
 
 Result<Proof> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::string& path,
-                          const FileFacts& facts) {
+                          const FileFacts& facts, KnownFile& known) {
+    const std::optional<KnownFile::Left> left = std::exchange(known.left, std::nullopt);
     if (facts.link) {
         return Failure{kLinkRefused, {}};
     }
-    if (LastLeft().Is(path, facts.end, facts.stamp)) {
+    if (left && left->end == facts.end && left->stamp == facts.stamp) {
         return Proof::AsLeft;
     }
-    switch (WhereFileIs(calls, file, path)) {
+    switch (WhereFileIs(calls, file, path, known.folder)) {
         case Where::Asked:
             return Proof::Asked;
         case Where::Elsewhere:
@@ -211,12 +179,12 @@ Result<Proof> RefuseLinks(const ResultFileCalls& calls, HANDLE file, const std::
     return Proof::Untold;
 }
 
-Status KeepAsLeft(const ResultFileCalls& calls, HANDLE file, const std::string& path, LONGLONG end) {
+Status KeepAsLeft(const ResultFileCalls& calls, HANDLE file, LONGLONG end, KnownFile& known) {
     FILE_BASIC_INFO basic{};
     if (!calls.getFileInformation(file, FileBasicInfo, &basic, sizeof basic)) {
         return LastErrorFailure();
     }
-    LastLeft().Keep(path, end, StampOf(basic));
+    known.left = KnownFile::Left{end, StampOf(basic)};
     return Status();
 }
 

@@ -1,5 +1,6 @@
 #include "PrivateFile.h"
 
+#include <string>
 #include <vector>
 
 #include "GrowBuffer.h"
@@ -11,8 +12,7 @@ namespace {
 // Far more than any TOKEN_USER: a SID has at most 15 sub-authorities.
 constexpr std::size_t kLargestTokenUser = 4096;
 
-}  // namespace
-
+// The account that runs this process, as SDDL text ("S-1-5-21-...").
 Result<std::string> ProcessUserSid(const ResultFileCalls& calls) {
     UniqueKernelHandle token;
     if (!calls.openProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
@@ -46,6 +46,8 @@ Result<std::string> ProcessUserSid(const ResultFileCalls& calls) {
     const UniqueLocal owned(text);
     return std::string(text);
 }
+
+}  // namespace
 
 Result<PrivateFileSecurity> PrivateFileSecurity::Make(const ResultFileCalls& calls) {
     const Result<std::string> user = ProcessUserSid(calls);

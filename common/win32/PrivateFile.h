@@ -6,23 +6,18 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "Failure.h"
 #include "ResultFileCalls.h"
 #include "UniqueHandle.h"
 
 namespace zandrel {
 
-// The account that runs this process, as SDDL text ("S-1-5-21-...").
-Result<std::string> ProcessUserSid(const ResultFileCalls& calls);
-
 class PrivateFileSecurity {
   public:
     static Result<PrivateFileSecurity> Make(const ResultFileCalls& calls);
 
     // For CreateFileA; valid as long as this object lives.
-    SECURITY_ATTRIBUTES* attributes() noexcept {
+    SECURITY_ATTRIBUTES* Attributes() noexcept {
         attributes_.nLength = sizeof attributes_;
         attributes_.lpSecurityDescriptor = descriptor_.get();
         attributes_.bInheritHandle = FALSE;

@@ -1,5 +1,5 @@
-// The Windows result-file writer over a table of the calls it makes: the real ones by default; in
-// tests any of them may be one that fails on cue (a short write, a refused cut, a lock that never
+// The calls that the Windows result-file writer (ResultFileWriter.h) makes, in a table: the real ones by
+// default; in tests any of them may be one that fails on cue (a short write, a refused cut, a lock that never
 // comes, a token or descriptor that cannot be had, a file held a moment by another run), which no
 // file system here can be made to do at will. The clock is in the table too, so that a wait of
 // seconds passes at once in a test.
@@ -9,17 +9,11 @@
 // After windows.h, which it needs.
 #include <sddl.h>
 
-#include <string>
-#include <string_view>
-
-#include "Failure.h"
-
 namespace zandrel {
 
 struct ResultFileCalls {
     decltype(&CreateFileA) createFile = &CreateFileA;
     decltype(&ReOpenFile) reOpenFile = &ReOpenFile;
-    decltype(&GetFileAttributesA) getFileAttributes = &GetFileAttributesA;
     decltype(&FindFirstFileA) findFirstFile = &FindFirstFileA;
     decltype(&GetFileInformationByHandleEx) getFileInformation = &GetFileInformationByHandleEx;
     decltype(&SetFileInformationByHandle) setFileInformation = &SetFileInformationByHandle;
@@ -37,9 +31,5 @@ struct ResultFileCalls {
     decltype(&GetTickCount64) tickCount = &GetTickCount64;
     decltype(&Sleep) sleep = &Sleep;
 };
-
-// AppendResultLine and ClearResultFile (ResultFile.h) over `calls`.
-Status AppendResultLine(const std::string& path, std::string_view text, const ResultFileCalls& calls);
-Status ClearResultFile(const std::string& path, const ResultFileCalls& calls);
 
 }  // namespace zandrel

@@ -23,4 +23,10 @@ std::string SystemMessageText(DWORD number, DWORD capacity) {
     return FailureOf(text) ? std::string() : std::move(ValueOf(text));
 }
 
+Failure ErrorFailureWithText(DWORD error) {
+    // Room for the system's texts about a path.
+    constexpr DWORD kTextCapacity = 512;
+    return Failure{static_cast<std::int32_t>(error), SystemMessageText(error, kTextCapacity)};
+}
+
 }  // namespace zandrel

@@ -18,4 +18,7 @@ Result<std::string> SystemMessage(DWORD number, DWORD capacity, HMODULE module =
 // The system's own text alone, as above: empty when it has none.
 std::string SystemMessageText(DWORD number, DWORD capacity);
 
+// The failure `error` with the system's text for it, for where a person reads it.
+Failure ErrorFailureWithText(DWORD error);
+
 }  // namespace zandrel

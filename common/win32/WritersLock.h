@@ -25,7 +25,7 @@ class WritersLock {
     ~WritersLock();
 
     // Whether no other writer that keeps to the lock can be at the file.
-    bool held() const noexcept { return file_ != nullptr; }
+    bool IsHeld() const noexcept { return file_ != nullptr; }
 
   private:
     WritersLock(const ResultFileCalls& calls, HANDLE file) : calls_(&calls), file_(file) {}

@@ -144,7 +144,7 @@ bool WriteResult(ProbeContext& context, std::string_view text) {
 std::unique_ptr<ManagementConnection> ConnectToHost(ProbeContext& context, const IniValue& server,
                                                     const IniValue& userName,
                                                     MaskedSecret<char16_t>& password) {
-    // The text of the password exists only while the call runs.
+    // The program holds the password's text only while the call runs; what the service keeps is its own.
     auto connected = context.service.Connect(server.text, userName.text, password.Reveal());
     if (const Failure* failure = FailureOf(connected)) {
         // A refusal ends the run: that was the password's last use, and it goes before the line.

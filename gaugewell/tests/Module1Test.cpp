@@ -13,6 +13,7 @@
 #include "MemoryResultFile.h"
 #include "ResultFile.h"
 #include "Scratch.h"
+#include "SecretCount.h"
 
 namespace zandrel::gaugewell::testing {
 namespace {
@@ -375,9 +376,10 @@ TEST(Main, WipesThePasswordOnceTheLastConnectionIsMade) {
     // Whether the password is still held as each line is written.
     struct Watcher : MemoryResultFile {
         Status AppendLine(std::string_view text) override {
-            held.push_back(SecretsHeld::Count() != 0);
+            held.push_back(secrets.Held() != 0);
             return MemoryResultFile::AppendLine(text);
         }
+        zandrel::testing::SecretCount secrets;
         std::vector<bool> held;
     };
     const std::string settings = "[memory.conf]\r\nServer=HostA\r\nPassword=s3cret\r\nDisk=C\r\n";
@@ -400,7 +402,7 @@ TEST(Main, WipesThePasswordOnceTheLastConnectionIsMade) {
         FakeLocale locale;
         EXPECT_EQ(Main(host, locale, kWestern, resultFile, dir.Path()), ExitStatus::Completed);
         EXPECT_EQ(resultFile.held, c.held) << c.refused.value_or(-1);
-        EXPECT_EQ(SecretsHeld::Count(), 0u);
+        EXPECT_EQ(resultFile.secrets.Held(), 0u);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "Com.h"
 #include "Gdi.h"
 #include "LastError.h"
+#include "SystemMessage.h"
 #include "WindowProc.h"
 #include "launcher/win32/mod1.h"
 
@@ -127,7 +128,7 @@ class Form1 final : public FormPlatform {
         std::string commandLine = "\"" + path + "\"";
         if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &started)) {
-            return LastErrorFailure(ErrorText::System);
+            return ErrorFailureWithText(GetLastError());
         }
         // Held to the end, so that the server's id cannot pass to another process meanwhile.
         serverProcess_.reset(started.hProcess);

@@ -49,10 +49,14 @@ void AddTrayIcon(HWND window, std::uint32_t id, HICON icon, std::string_view tip
     TrayIconData.uCallbackMessage = static_cast<UINT>(kTrayCallbackMessage);
     FillTipField(std::span<char>(TrayIconData.szTip, kTipFieldSize), tip);
     TrayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    // A refusal (no shell yet, or one without a notification area) is not checked: the launcher has
+    // nowhere to report it, and the record stays filled in, so the icon is added once a shell
+    // announces itself with "TaskbarCreated".
     Shell_NotifyIconA(NIM_ADD, &TrayIconData);
 }
 
 void RemoveTrayIcon() {
+    // On the way out: an icon that was never added, or is gone with its shell, leaves nothing to undo.
     Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
 }
 
@@ -83,6 +87,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case TrayMessage::AddIconAgain:
             // The same record as before: same window, id, icon, tip and protocol.
             if (TrayIconData.cbSize != 0) {
+                // Unchecked for the same reason as the first time: the next shell announces itself.
                 Shell_NotifyIconA(NIM_ADD, &TrayIconData);
             }
             break;

@@ -1,6 +1,9 @@
 // Times capture runs over a synthetic log of 20,000 records (half of the kept type, each with two
 // insertion strings and a registered message file) through the real pass with a test event source;
-// the result-file writer alone, one line per kept record; and the bare file work the pass prescribes
+// the result-file writer alone, one line per kept record (held for the round, as a run holds it; a
+// writer of its own for each line, which keeps nothing; and under Wine a held writer whose file's
+// times move on at every question, as NTFS may set them only at the close, so that no line finds the
+// file as the last one left it); and the bare file work the pass prescribes
 // for each: open, append one line, close, with none of the writer's guarantees. Under Wine it also
 // times a floor: only the calls that every kept record must make (the source's registry key opened,
 // its value asked for twice and closed; two environment expansions; the message file loaded,
@@ -27,6 +30,8 @@
 #include "AnsiText.h"
 #include "siftwell/win32/Adapters.h"
 #include "ProgramRun.h"
+#include "ResultFileCalls.h"
+#include "ResultFileWriter.h"
 #include "UniqueHandle.h"
 #else
 #include <fcntl.h>
@@ -72,6 +77,19 @@ bool BareAppend(const std::string& path, const std::string& line) {
 #endif
 
 #ifdef _WIN32
+// The file's times as NTFS may show them: a time read through the writing handle is not promised to
+// be what the next open reads, since the close may set it. Here every question answers another.
+BOOL WINAPI TimesMovingOn(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    static LONGLONG tick = 0;
+    if (!GetFileInformationByHandleEx(file, kind, info, size)) {
+        return FALSE;
+    }
+    if (kind == FileBasicInfo) {
+        static_cast<FILE_BASIC_INFO*>(info)->ChangeTime.QuadPart += ++tick;
+    }
+    return TRUE;
+}
+
 std::string MessageFilePath() {
     return zandrel::testing::BuildPathToWindows(SIFTWELL_BENCH_MESSAGES_DLL);
 }
@@ -182,7 +200,7 @@ int main(int argc, char** argv) {
     // cold start weighs on all of them alike; the medians are printed.
     constexpr int kRounds = 3;
     const long kept = (recordCount + 1) / 2;
-    std::vector<double> passSeconds, writerSeconds, bareSeconds, floorSeconds;
+    std::vector<double> passSeconds, writerSeconds, oneShotSeconds, movingSeconds, bareSeconds, floorSeconds;
     std::string line;
     for (int round = 0; round < kRounds; ++round) {
         events.reads = 0;
@@ -200,15 +218,46 @@ int main(int argc, char** argv) {
             line.assign(static_cast<std::size_t>(logSize / static_cast<unsigned long long>(kept)) - 2, 'x');
         }
 
-        const std::string writerPath = (dir / "writer.log").string();
+        std::filesystem::remove(dir / "writer.log");
         const Clock::time_point writerStart = Clock::now();
-        for (long i = 0; i < kept; ++i) {
-            if (!AppendResultLine(writerPath, line).Ok()) {
-                std::fprintf(stderr, "the writer lost a line\n");
-                return 1;
+        {
+            ResultFileAt writer(directory, "writer.log");
+            for (long i = 0; i < kept; ++i) {
+                if (!writer.AppendLine(line).Ok()) {
+                    std::fprintf(stderr, "the writer lost a line\n");
+                    return 1;
+                }
             }
         }
         writerSeconds.push_back(SecondsSince(writerStart));
+
+        const std::string oneShotPath = (dir / "oneshot.log").string();
+        std::filesystem::remove(oneShotPath);
+        const Clock::time_point oneShotStart = Clock::now();
+        for (long i = 0; i < kept; ++i) {
+            if (!AppendResultLine(oneShotPath, line).Ok()) {
+                std::fprintf(stderr, "the one-shot writer lost a line\n");
+                return 1;
+            }
+        }
+        oneShotSeconds.push_back(SecondsSince(oneShotStart));
+#ifdef _WIN32
+        const std::string movingPath = (dir / "moving.log").string();
+        std::filesystem::remove(movingPath);
+        const Clock::time_point movingStart = Clock::now();
+        {
+            ResultFileCalls calls;
+            calls.getFileInformation = &TimesMovingOn;
+            ResultFileWriter writer(movingPath, calls);
+            for (long i = 0; i < kept; ++i) {
+                if (!writer.Append(line).Ok()) {
+                    std::fprintf(stderr, "the writer lost a line\n");
+                    return 1;
+                }
+            }
+        }
+        movingSeconds.push_back(SecondsSince(movingStart));
+#endif
 
         const std::string barePath = (dir / "bare.log").string();
         const Clock::time_point bareStart = Clock::now();
@@ -232,10 +281,10 @@ int main(int argc, char** argv) {
         }
         floorSeconds.push_back(SecondsSince(floorStart));
 #endif
-        std::printf("  round %d: pass %.3f s, writer %.3f s, bare %.3f s", round + 1, passSeconds.back(),
-                    writerSeconds.back(), bareSeconds.back());
+        std::printf("  round %d: pass %.3f s, writer %.3f s, one-shot %.3f s, bare %.3f s", round + 1,
+                    passSeconds.back(), writerSeconds.back(), oneShotSeconds.back(), bareSeconds.back());
 #ifdef _WIN32
-        std::printf(", floor %.3f s", floorSeconds.back());
+        std::printf(", times moving on %.3f s, floor %.3f s", movingSeconds.back(), floorSeconds.back());
 #endif
         std::printf("\n");
     }
@@ -250,6 +299,12 @@ int main(int argc, char** argv) {
     std::printf("  pass:                     %.3f s, %.0f records/s, %.0f kept lines/s\n", pass,
                 recordCount / pass, kept / pass);
     std::printf("  writer:                   %.3f s, %.0f lines/s\n", writer, kept / writer);
+    const double oneShot = Median(oneShotSeconds);
+    std::printf("  one-shot writer:          %.3f s, %.0f lines/s\n", oneShot, kept / oneShot);
+#ifdef _WIN32
+    const double moving = Median(movingSeconds);
+    std::printf("  writer, times moving on:  %.3f s, %.0f lines/s\n", moving, kept / moving);
+#endif
     std::printf("  bare open/append/close:   %.3f s, %.0f lines/s\n", bare, kept / bare);
     std::printf("  writer rate / bare rate:  %.2f\n", bare / writer);
 #ifdef _WIN32

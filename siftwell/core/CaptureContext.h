@@ -13,7 +13,8 @@ class CaptureContext {
   public:
     explicit CaptureContext(const Platform& platform) : platform_(platform), log_(platform.log) {}
 
-    const Platform& platform() const { return platform_; }
+    // The ports the run talks to the system through.
+    const Platform& Ports() const { return platform_; }
 
     // Appends one line. After the first line that cannot be written nothing more is tried: a log
     // with a hole in it would read as a complete report.

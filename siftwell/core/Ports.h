@@ -92,9 +92,10 @@ class MessageCatalogue {
 class NetworkSession {
   public:
     virtual ~NetworkSession() = default;
-    // A refusal carries the network error number.
+    // A refusal carries the network error number. The password goes as the characters the settings
+    // file holds: the ANSI call would make a wide copy of its own for the network provider.
     virtual Status AddConnection(const std::string& remoteName, const std::string& userName,
-                                 const Secret& password) = 0;
+                                 const WideSecret& password) = 0;
     virtual void CancelConnection(const std::string& remoteName) = 0;
     // The system's text for a network error number; `fromNetworkMessages` asks for the network
     // management message module to be searched first.

@@ -30,13 +30,13 @@ std::string NetErrorText(NetworkSession& network, std::int32_t error) {
 
 bool OpenTargetSession(CaptureContext& context, const std::string& serverName, const std::string& userName,
                        SecretValue&& password) {
-    NetworkSession& network = context.platform().network;
+    NetworkSession& network = context.Ports().network;
     const bool noPassword = password.ansi.empty();
     Status added;
     {
         // Taken over here and wiped as the call returns, before any line is written.
         const SecretValue spent = std::move(password);
-        added = network.AddConnection(RemoteName(serverName), userName, spent.ansi);
+        added = network.AddConnection(RemoteName(serverName), userName, spent.text);
     }
     if (added.Ok()) {
         return true;

@@ -161,7 +161,7 @@ CivilTime EventTime(std::uint32_t timeGenerated, std::int16_t timeZoneHours) {
 
 PassEnd CaptureEvents(CaptureContext& context, std::string serverName, const std::string& logName,
                       std::int32_t typeCode, const std::string& levelName) {
-    const Platform& platform = context.platform();
+    const Platform& platform = context.Ports();
     const auto detailLine = [&platform](const Failure& failure) {
         return SystemErrorDetailLine(failure.number, platform.errors.SystemErrorText(failure.number));
     };

@@ -188,14 +188,15 @@ std::unique_ptr<MessageModule> FakeCatalogue::LoadMessages(const std::string& me
 }
 
 Status FakeNetwork::AddConnection(const std::string& remoteName, const std::string& userName,
-                                  const Secret& password) {
-    calls.push_back("add " + remoteName + " " + userName + " " + std::string(password.View()));
+                                  const WideSecret& password) {
+    const std::u16string_view text = password.View();
+    calls.push_back("add " + remoteName + " " + userName + " " + std::string(text.begin(), text.end()));
     return addResult == 0 ? Status() : Status::Failed(addResult);
 }
 
 void FakeNetwork::CancelConnection(const std::string& remoteName) {
     calls.push_back("cancel " + remoteName);
-    secretsHeldAfterAdd.push_back(SecretsHeld::Count());
+    secretsHeldAfterAdd.push_back(secrets.Held());
     if (journal != nullptr) {
         logAtCancel = *journal;
     }
@@ -203,7 +204,7 @@ void FakeNetwork::CancelConnection(const std::string& remoteName) {
 
 Result<std::string> FakeNetwork::NetworkMessage(std::int32_t error, bool fromNetworkMessages) {
     calls.push_back("message " + std::to_string(error) + (fromNetworkMessages ? " netmsg" : " system"));
-    secretsHeldAfterAdd.push_back(SecretsHeld::Count());
+    secretsHeldAfterAdd.push_back(secrets.Held());
     if (fromNetworkMessages) {
         if (const auto found = networkTexts.find(error); found != networkTexts.end()) {
             return found->second;

@@ -11,6 +11,7 @@
 
 #include "FakeTextCodec.h"
 #include "MemoryResultFile.h"
+#include "SecretCount.h"
 #include "siftwell/core/Ports.h"
 
 namespace zandrel::siftwell::testing {
@@ -70,12 +71,13 @@ class FakeNetwork : public NetworkSession {
     std::vector<std::string> calls;  // "add \\host\ipc$ user pass", "cancel ...", "message 53 system"
     // Secrets still held at each later call (a refusal's message lookup, the cancellation).
     std::vector<std::size_t> secretsHeldAfterAdd;
+    zandrel::testing::SecretCount secrets;  // made before, and so outliving, every secret of the run
     std::vector<std::string> notices;
     const std::string* journal = nullptr;  // event.log as it stood when the connection was cancelled
     std::string logAtCancel;
 
     Status AddConnection(const std::string& remoteName, const std::string& userName,
-                         const Secret& password) override;
+                         const WideSecret& password) override;
     void CancelConnection(const std::string& remoteName) override;
     Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) override;
     void Notify(std::string_view text) override { notices.emplace_back(text); }

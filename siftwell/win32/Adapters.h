@@ -40,11 +40,11 @@ class Win32MessageCatalogue : public MessageCatalogue {
     ExpandEnvironmentCall expand_;
 };
 
-// WNetAddConnection2A, WNetCancelConnection2A, and the network error texts.
+// WNetAddConnection2W, WNetCancelConnection2A, and the network error texts.
 class Win32NetworkSession : public NetworkSession {
   public:
     Status AddConnection(const std::string& remoteName, const std::string& userName,
-                         const Secret& password) override;
+                         const WideSecret& password) override;
     void CancelConnection(const std::string& remoteName) override;
     Result<std::string> NetworkMessage(std::int32_t error, bool fromNetworkMessages) override;
     void Notify(std::string_view text) override;

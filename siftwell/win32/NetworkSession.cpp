@@ -1,8 +1,9 @@
 #include <windows.h>
 #include <winnetwk.h>
 
-#include <array>
+#include <string>
 
+#include "AnsiText.h"
 #include "siftwell/win32/Adapters.h"
 #include "siftwell/win32/SystemDirectory.h"
 #include "SystemMessage.h"
@@ -12,40 +13,24 @@ namespace zandrel::siftwell {
 namespace {
 
 constexpr DWORD kNetworkTextSize = 256;
-constexpr char kNetworkProvider[] = "Microsoft Windows Network";
+constexpr wchar_t kNetworkProvider[] = L"Microsoft Windows Network";
 
-// The ANSI network call passes the password on as wide text, in a copy of its own on the process
-// heap that it frees without wiping (Wine's does so). A heap hands out the block that was freed last
-// first, for a request of that block's size class: blocks asked for zeroed right after the call take
-// the copy's place. The class may hold more than the copy needed, so the sizes go from two units of
-// the heap's granularity (16 bytes) beyond the copy's down to the copy's own: the first request that
-// lands on the copy's block zeroes all of it. Best effort, for a copy out of the program's reach.
-void ScrubFreedWideCopy(std::size_t characters) {
-    constexpr std::size_t kGranularity = 16;
-    const std::size_t copy =
-        ((characters + 1) * sizeof(WCHAR) + kGranularity - 1) / kGranularity * kGranularity;
-    const HANDLE heap = GetProcessHeap();
-    for (std::size_t size = copy + 2 * kGranularity; size >= copy; size -= kGranularity) {
-        std::array<void*, 8> blocks{};
-        for (void*& block : blocks) {
-            block = HeapAlloc(heap, HEAP_ZERO_MEMORY, size);
-        }
-        for (void* block : blocks) {
-            if (block != nullptr) {
-                HeapFree(heap, 0, block);
-            }
-        }
-    }
-}
+// The system's wide characters are UTF-16, as the secret's are.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 }  // namespace
 
 Status Win32NetworkSession::AddConnection(const std::string& remoteName, const std::string& userName,
-                                          const Secret& password) {
-    std::string remote = remoteName;
-    std::string provider = kNetworkProvider;
-    char noLocalDevice[] = "";
-    NETRESOURCEA resource{};
+                                          const WideSecret& password) {
+    // The wide call, the one exception among the probe's network calls: the ANSI one would convert
+    // the password into a heap copy of its own that it frees unwiped. The settings reader holds the
+    // password's characters exactly (the run stops before this when any has no ANSI form), and the
+    // names are plain text that converts both ways.
+    std::wstring remote = AnsiToWide(remoteName);
+    const std::wstring user = AnsiToWide(userName);
+    std::wstring provider = kNetworkProvider;
+    wchar_t noLocalDevice[] = L"";
+    NETRESOURCEW resource{};
     resource.dwScope = 0;
     resource.dwType = RESOURCETYPE_ANY;
     resource.dwDisplayType = 0;
@@ -54,10 +39,10 @@ Status Win32NetworkSession::AddConnection(const std::string& remoteName, const s
     resource.lpRemoteName = remote.data();
     resource.lpComment = nullptr;
     resource.lpProvider = provider.data();
-    // The password goes to the call in the secret's own storage, which is wiped once the call has
-    // returned: no copy of it is made here.
-    const DWORD result = WNetAddConnection2A(&resource, password.c_str(), userName.c_str(), 0);
-    ScrubFreedWideCopy(password.size());
+    // Straight from the secret's own storage, which is wiped once the call has returned. What MPR and
+    // the network provider keep of it on their side is out of the program's reach.
+    const DWORD result =
+        WNetAddConnection2W(&resource, reinterpret_cast<const wchar_t*>(password.c_str()), user.c_str(), 0);
     return result == NO_ERROR ? Status() : Status::Failed(static_cast<std::int32_t>(result));
 }
 

@@ -29,7 +29,7 @@ UniqueKernelHandle Start(const std::string& program, const std::string& argument
         ADD_FAILURE() << "cannot start " << program << ": error " << GetLastError();
         return {};
     }
-    CloseHandle(info.hThread);
+    const UniqueKernelHandle thread(info.hThread);  // never waited for
     return UniqueKernelHandle(info.hProcess);
 }
 

@@ -4,13 +4,48 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <system_error>
 #include <stdexcept>
 
 #include "UniqueHandle.h"
 
 namespace zandrel::testing {
 
+namespace {
+
+// The folder of this test executable, when it runs from an unpacked test kit (run-tests.cmd beside it).
+std::optional<std::filesystem::path> KitFolder() {
+    std::wstring module(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+    if (length == 0 || length >= module.size()) {
+        return std::nullopt;
+    }
+    module.resize(length);
+    const std::filesystem::path folder = std::filesystem::path(module).parent_path();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(folder / "run-tests.cmd", error)) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
+}  // namespace
+
 std::string BuildPathToWindows(std::string_view buildPath) {
+    static const std::optional<std::filesystem::path> kit = KitFolder();
+    if (kit) {
+        // The kit holds every file flat beside the tests, and the DLLs that are planted beside a
+        // program in planted\ (beside the tests themselves they would be loaded into them).
+        const std::filesystem::path name = std::filesystem::path(std::string(buildPath)).filename();
+        std::error_code error;
+        const std::filesystem::path planted = *kit / "planted" / name;
+        return (std::filesystem::exists(planted, error) ? planted : *kit / name).string();
+    }
+    return BuildTreePathToWindows(buildPath);
+}
+
+std::string BuildTreePathToWindows(std::string_view buildPath) {
     std::string path(buildPath);
     if (!path.empty() && path.front() == '/') {
         path = "Z:" + path;  // Wine maps the Linux root to drive Z:

@@ -17,8 +17,14 @@ struct ProgramRun {
     std::optional<std::string> resultFile;  // the result file's bytes after the run, if it exists
 };
 
-// A path of the build machine (as CMake names the built executables) in the form Wine's programs use.
+// Where a test finds a file of the build (a path as CMake names it): in an unpacked test kit
+// (run-tests.cmd beside the test executable), the file of that name beside the test or in the folder
+// "planted" there; in the build tree, the build machine's path in the form Wine's programs use.
 std::string BuildPathToWindows(std::string_view buildPath);
+
+// Always the build machine's path in Wine's form: for what only Wine's side of a test touches (a
+// Unix script of the build tree writes it).
+std::string BuildTreePathToWindows(std::string_view buildPath);
 
 // Copies `executable` (a path as BuildPathToWindows gives it) into `dir` and runs it there; from
 // `startFolder` when given, another name of `dir` (a link to it).

@@ -9,6 +9,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "UniqueHandle.h"
 #endif
 
 namespace zandrel::testing {
@@ -89,8 +91,9 @@ void RunUnix(std::string commandLine, Done done) {
                         &info)) {
         throw std::runtime_error("cannot start " + commandLine);
     }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    // Neither handle tells anything here.
+    const UniqueKernelHandle thread(info.hThread);
+    const UniqueKernelHandle process(info.hProcess);
     for (int waited = 0; !done(); waited += 10) {
         if (waited >= 10000) {
             throw std::runtime_error(commandLine + " did not do its work");

@@ -117,7 +117,9 @@ TEST(Gaugewell, TwoRunsAppendTwoGroups) {
 // Under code page 1252 the ANSI name of "Zandrel-\u03A9" is its best-fit look-alike "Zandrel-O": a
 // probe there must not append to that other install's result file.
 TEST(Gaugewell, AFolderTheCodePageCannotNameLeavesItsLookAlikeAlone) {
-    ASSERT_EQ(GetACP(), 1252u) << "the look-alike is 1252's";
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the look-alike is code page 1252's; this system's is " << GetACP();
+    }
     const LookAlikeRun outcome =
         RunBesideLookAlike(kGaugewell, "memory.conf", "[memory.conf]\r\nDisk=C\r\n", "Gaugewell.log");
     EXPECT_EQ(outcome.run.exitCode, 2u);

@@ -36,7 +36,8 @@ using testing::ScratchDir;
 const std::string kLauncherExe = BuildPathToWindows(ZANDREL_LAUNCHER_EXE);
 const std::string kServerExe = BuildPathToWindows(ZANDREL_SERVER_EXE);
 const std::string kSplashBitmap = BuildPathToWindows(ZANDREL_SPLASH_BMP);
-const std::string kBrowserLog = BuildPathToWindows(ZANDREL_BROWSER_LOG);
+// Wine's browser, a script of the build tree, writes it.
+const std::string kBrowserLog = testing::BuildTreePathToWindows(ZANDREL_BROWSER_LOG);
 const std::string kScreenshot = BuildPathToWindows(ZANDREL_SCREENSHOT_BMP);
 
 constexpr char kFormClass[] = "Zandrel.form1";
@@ -158,7 +159,11 @@ void ClickAt(int x, int y) {
 
 class LauncherE2E : public ::testing::Test {
   protected:
+    // Wine's settings only: on Windows the tests skip, and the user's registry stays untouched.
     static void SetUpTestSuite() {
+        if (!zandrel::testing::RunningUnderWine()) {
+            return;
+        }
         ASSERT_TRUE(SetUserValue(kBrowserKey, kBrowserValue, ZANDREL_BROWSER_SCRIPT));
         // Wine draws the frames itself: the virtual display has no window manager.
         ASSERT_TRUE(SetUserValue(kX11Key, kManagedValue, "N"));
@@ -166,6 +171,9 @@ class LauncherE2E : public ::testing::Test {
 
     // The prefix is shared with other tests: leave it as it was.
     static void TearDownTestSuite() {
+        if (!zandrel::testing::RunningUnderWine()) {
+            return;
+        }
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kBrowserKey, kBrowserValue);
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kX11Key, kManagedValue);
     }

@@ -182,7 +182,9 @@ TEST(SiftwellExe, RemoteServerIsRefusedWithoutNetwork) {
 // Under code page 1252 the ANSI name of "Zandrel-\u03A9" is its best-fit look-alike "Zandrel-O": a
 // probe there must not read that folder's settings nor empty its log.
 TEST(SiftwellExe, AFolderTheCodePageCannotNameLeavesItsLookAlikeAlone) {
-    ASSERT_EQ(GetACP(), 1252u) << "the look-alike is 1252's";
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the look-alike is code page 1252's; this system's is " << GetACP();
+    }
     const LookAlikeRun outcome = RunBesideLookAlike(
         kSiftwell, "event.conf",
         "[event.conf]\r\nLogType=System\r\nErrorLevel=Error\r\nOverwriteLog=True\r\n", "event.log");

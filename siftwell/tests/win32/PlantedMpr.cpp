@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include "UniqueHandle.h"
+
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         char path[MAX_PATH + 32];
@@ -12,15 +14,13 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
             --length;
         }
         lstrcpyA(path + length, "planted-dll-ran");
-        const HANDLE marker = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (marker != INVALID_HANDLE_VALUE) {
-            CloseHandle(marker);
-        }
+        const zandrel::UniqueFile marker(
+            CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
     return TRUE;
 }
 
-extern "C" DWORD WINAPI WNetAddConnection2A(LPNETRESOURCEA, LPCSTR, LPCSTR, DWORD) {
+extern "C" DWORD WINAPI WNetAddConnection2W(LPNETRESOURCEW, LPCWSTR, LPCWSTR, DWORD) {
     return NO_ERROR;
 }
 

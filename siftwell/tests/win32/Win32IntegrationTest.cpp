@@ -360,10 +360,10 @@ TEST_F(RealPlatform, NetworkSessionWithoutNetwork) {
     if (!zandrel::testing::RunningUnderWine()) {
         GTEST_SKIP() << "expects Wine's refusal of every connection";
     }
-    EXPECT_EQ(
-        FailureOf(network_.AddConnection(RemoteName("HostA"), "admin", Secret(std::string_view("secret"))))
-            ->number,
-        1222);
+    EXPECT_EQ(FailureOf(network_.AddConnection(RemoteName("HostA"), "admin",
+                                               WideSecret(std::u16string_view(u"secret"))))
+                  ->number,
+              1222);
     network_.CancelConnection(RemoteName("HostA"));
     EXPECT_EQ(NetErrorText(network_, 1222), "ERROR: 1222 - No network.\r\n");
     EXPECT_EQ(NetErrorText(network_, 53), "ERROR: 53 - Bad network path.\r\n");
