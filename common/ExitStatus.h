@@ -24,6 +24,10 @@ enum class ExitStatus : int {
     StaleLogKept = 4,
     // The launcher's window could not be registered or created: nothing was shown or started.
     NoWindow = 5,
+    // The run could not go on and ended at once: memory ran out, an exception that nothing expected
+    // reached the top, or a noexcept function threw. No line was written after that point; the lines
+    // written before it are whole.
+    AbnormalEnd = 6,
 };
 
 }  // namespace zandrel

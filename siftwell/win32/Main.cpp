@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "siftwell/win32/Adapters.h"
+#include "AbnormalEnd.h"
 #include "AnsiText.h"
 #include "ExecutableDirectory.h"
 #include "siftwell/core/Module1.h"
@@ -13,28 +14,29 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace zandrel;
     using namespace zandrel::siftwell;
+    // Started unattended by the server: no box may wait for a click, whatever happens.
+    PrepareForAbnormalEnds();
     // Before anything can load a DLL: a DLL that is no KnownDLL (MPR.dll, delay-loaded) comes from
     // System32 only, never from this folder, which someone else may be able to write into.
     if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         return static_cast<int>(ExitStatus::DllSearchOpen);
     }
-    // Started unattended by the server: no system error box may wait for a click.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-
-    // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.
-    const Result<std::string> executableDirectory = ExecutableDirectory();
-    if (FailureOf(executableDirectory)) {
-        return static_cast<int>(ExitStatus::SettingsUnusable);
-    }
-    const std::string& directory = ValueOf(executableDirectory);
-    const Win32TextCodec codec;
-    Win32EventSource events;
-    Win32MessageCatalogue messages;
-    Win32NetworkSession network;
-    Win32SystemErrors errors;
-    Win32DateText dates;
-    ResultFileAt log(directory, kResultFileName);
-    Win32LogFiles files(directory);
-    const Platform platform{events, messages, network, errors, dates, log, files, codec};
-    return static_cast<int>(RunCapture(platform, directory));
+    return RunToAnEnd([] {
+        // A folder that the ANSI code page cannot name exactly is no folder the run may read or write.
+        const Result<std::string> executableDirectory = ExecutableDirectory();
+        if (FailureOf(executableDirectory)) {
+            return ExitStatus::SettingsUnusable;
+        }
+        const std::string& directory = ValueOf(executableDirectory);
+        const Win32TextCodec codec;
+        Win32EventSource events;
+        Win32MessageCatalogue messages;
+        Win32NetworkSession network;
+        Win32SystemErrors errors;
+        Win32DateText dates;
+        ResultFileAt log(directory, kResultFileName);
+        Win32LogFiles files(directory);
+        const Platform platform{events, messages, network, errors, dates, log, files, codec};
+        return RunCapture(platform, directory);
+    });
 }

@@ -1,0 +1,47 @@
+// A windowed program that ends in the ways that the tool set's programs must end with
+// ExitStatus::AbnormalEnd rather than with the runtime's box: ZANDREL_END_BY names which.
+#include <windows.h>
+
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "AbnormalEnd.h"
+
+namespace {
+
+volatile bool throws = true;
+
+void Throw() {
+    if (throws) {
+        throw std::runtime_error("nothing expects this");
+    }
+}
+
+void Promises() noexcept {
+    Throw();
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    zandrel::PrepareForAbnormalEnds();
+    char how[32] = {};
+    GetEnvironmentVariableA("ZANDREL_END_BY", how, sizeof how);
+    const std::string end = how;
+    if (end == "noexcept") {
+        Promises();
+    } else if (end == "thread") {
+        std::thread(Throw).join();
+    }
+    return zandrel::RunToAnEnd([&end] {
+        if (end == "bad_alloc") {
+            throw std::bad_alloc();
+        }
+        if (end == "throw") {
+            Throw();
+        }
+        return 0;
+    });
+}
