@@ -31,7 +31,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 BACKUP_SUFFIX = ".mutate-orig"
 
-CORE_DIRS = ["common", "siftwell/core", "gaugewell/core", "launcher/core"]
+CORE_DIRS = ["common", "common/posix", "siftwell/core", "gaugewell/core", "launcher/core"]
 ADAPTER_DIRS = ["common/win32", "siftwell/win32", "gaugewell/win32", "launcher/win32"]
 
 KEYWORDS = {
