@@ -17,6 +17,7 @@ the score leaves them out: (killed + timeout) / (total - equivalent - not-compil
 """
 
 import argparse
+import fcntl
 import json
 import os
 import random
@@ -491,7 +492,21 @@ def main():
         paths += core_files()
     if args.adapters:
         paths += adapter_files()
-    restore_leftovers(paths)
+    # One run at a time in a tree: a second one (even --list) must not take the first's backup for a
+    # leftover and put it back under its feet.
+    lock_path = ROOT / "build" / ".mutate.lock"
+    lock_path.parent.mkdir(exist_ok=True)
+    lock = open(lock_path, "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        locked = True
+    except OSError:
+        locked = False
+    if locked:
+        restore_leftovers(paths)
+    elif not (args.list or args.score):
+        print("mutate: another run is going on in this tree", file=sys.stderr)
+        return 2
 
     if args.score and not paths:
         score(read_results(results_path), equivalents)
