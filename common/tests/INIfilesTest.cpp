@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "FakeTextCodec.h"
 #include "INIfiles.h"
@@ -170,6 +176,16 @@ INSTANTIATE_TEST_SUITE_P(
                       "M\xFCller", u"M\u00FCller"},
         CharacterCase{"Utf16LeWithoutMarkIsAnsiAsBefore", 1252, Utf16Le(u"[event.conf]\r\nServer=HostA\r\n"),
                       "Server", "NOTFOUND", u"NOTFOUND"},
+        // Damaged ends and cut marks: half a UTF-16 unit is dropped, a mark cut short is ANSI text.
+        CharacterCase{"Utf16LeOddLastByteDropped", 1252,
+                      kUtf16Mark + Utf16Le(u"[event.conf]\r\nServer=HostA") + "B", "Server", "HostA",
+                      u"HostA"},
+        CharacterCase{"Utf16LeMarkAndHalfAUnit", 1252, kUtf16Mark + "[", "Server", "NOTFOUND", u"NOTFOUND"},
+        CharacterCase{"Utf8MarkAlone", 1252, kUtf8Mark, "Server", "NOTFOUND", u"NOTFOUND"},
+        CharacterCase{"Utf8MarkCutShortIsAnsi", 1252, "\xEF\xBB\r\n" + kHeader + "Username=M\xFCller",
+                      "Username", "M\xFCller", u"M\u00FCller"},
+        CharacterCase{"Utf16LeMarkCutShortIsAnsi", 1252, "\xFF\r\n" + kHeader + "Username=M\xFCller",
+                      "Username", "M\xFCller", u"M\u00FCller"},
         // A character that the code page lacks has no exact ANSI form, and is never a look-alike.
         CharacterCase{"OutsideTheCodePage", 1252, kHeader + "Server=Zandrel-\xCE\xA9\r\n", "Server",
                       "Zandrel-?", u"Zandrel-\u03A9", false},
@@ -254,6 +270,21 @@ TEST(ReadSettings, KeepsTheSecretsOnlyWhileTheRecordLives) {
         }
     }
 }
+
+#ifndef _WIN32
+// A file whose size cannot be told (a pipe) is read in growing steps, to its last byte.
+TEST(ReadIniValue, AFileWhoseSizeCannotBeToldIsReadWhole) {
+    testing::ScratchDir dir;
+    ASSERT_EQ(::mkfifo(dir.PathOf("event.conf").c_str(), 0600), 0);
+    std::thread writer([&dir] {
+        std::ofstream(dir.PathOf("event.conf"), std::ios::binary)
+            << kHeader << std::string(3 * 4096, 'x') << "\r\nServer=HostA";
+    });
+    const auto value = ReadIniValue("event.conf", "Server", "event.conf", dir.Path(), kWestern);
+    writer.join();
+    EXPECT_EQ(value, PlainValue("HostA"));
+}
+#endif
 
 TEST(ReadIniValue, MissingFileIsNoValueAtAll) {
     testing::ScratchDir dir;
