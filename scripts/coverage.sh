@@ -23,4 +23,4 @@ gcovr --root . --object-directory "$build" \
   --filter 'siftwell/core/' --filter 'gaugewell/core/' --filter 'launcher/core/' \
   --exclude-throw-branches --exclude-unreachable-branches \
   --print-summary --sort-percentage \
-  --fail-under-line "$line_floor" --fail-under-branch "$branch_floor" "$@"
+  --fail-under-line "$line_floor" --fail-under-branch "$branch_floor" "$@" "$build"

@@ -84,6 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"NoLineEndAtAll", "[event.conf],Server=HostA", "Server", "HostA"},
         IniCase{"LoneLineFeeds", "[event.conf]\nServer=HostA\n", "Server", "HostA"},
         IniCase{"LoneCarriageReturns", "[event.conf]\rServer=HostA\r", "Server", "HostA"},
+        IniCase{"BlanksAfterTheLastLineEnd", kHeader + "Server=HostA\r\n  ", "Disk", "NOTFOUND"},
         IniCase{"EmptyLinesBetween", "\r\n\r\n[event.conf]\r\n\r\nServer=HostA", "Server", "HostA"},
         IniCase{"EmptyKeyMatchesFirstField", kHeader + "LogType=System\r\n", "", "ogType=System"}),
     [](const ::testing::TestParamInfo<IniCase>& param) { return std::string(param.param.name); });
@@ -180,6 +181,10 @@ INSTANTIATE_TEST_SUITE_P(
         CharacterCase{"Utf16LeOddLastByteDropped", 1252,
                       kUtf16Mark + Utf16Le(u"[event.conf]\r\nServer=HostA") + "B", "Server", "HostA",
                       u"HostA"},
+        CharacterCase{"UnclosedQuoteInUtf8", 1252, kUtf8Mark + kHeader + "\"Password=abc", "Password", "",
+                      u""},
+        CharacterCase{"BlanksAtTheEndInUtf8", 1252, kUtf8Mark + kHeader + "Server=HostA\r\n  ", "Disk",
+                      "NOTFOUND", u"NOTFOUND"},
         CharacterCase{"Utf16LeMarkAndHalfAUnit", 1252, kUtf16Mark + "[", "Server", "NOTFOUND", u"NOTFOUND"},
         CharacterCase{"Utf8MarkAlone", 1252, kUtf8Mark, "Server", "NOTFOUND", u"NOTFOUND"},
         CharacterCase{"Utf8MarkCutShortIsAnsi", 1252, "\xEF\xBB\r\n" + kHeader + "Username=M\xFCller",

@@ -129,6 +129,7 @@ TEST(TextCodecContract, Utf8AtEveryBoundaryOfTheEncoding) {
         std::u16string wide;  // what the bytes read as: U+FFFD for each byte that begins no character
         bool wellFormed;
     } kRows[] = {
+        {"", u"", true},
         {"\x7F", u"\x7F", true},
         {"\xC2\x80", u"\u0080", true},  // the lowest lead byte: the no-break space, "£", "§", "°", "µ"
         {"\xC2\xBF", u"\u00BF", true},
