@@ -372,6 +372,7 @@ def restore_leftovers(paths):
             print(f"mutate: restoring {rel(p)} from a backup a stopped run left", file=sys.stderr)
             shutil.copy2(backup, p)
             backup.unlink()
+            os.utime(p)  # newer than any object built from the mutant
     for backup in ROOT.rglob("*" + BACKUP_SUFFIX):
         if "build" in backup.relative_to(ROOT).parts[:1]:
             continue
@@ -379,6 +380,7 @@ def restore_leftovers(paths):
         print(f"mutate: restoring {rel(original)} from a backup a stopped run left", file=sys.stderr)
         shutil.copy2(backup, original)
         backup.unlink()
+        os.utime(original)
 
 
 def read_results(path):
@@ -566,7 +568,7 @@ def main():
             if rc != 0:
                 print(f"mutate: the unmutated {preset} build fails, see {log.name}", file=sys.stderr)
                 return 2
-            rc, timed_out, seconds = test(preset, args, args.timeout or 3600, log)
+            rc, timed_out, seconds = test(preset, args, args.timeout or 900, log)
             if rc != 0 or timed_out:
                 print(f"mutate: the unmutated {preset} suite fails, see {log.name}", file=sys.stderr)
                 return 2
