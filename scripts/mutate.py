@@ -430,10 +430,11 @@ def build(preset, args, log):
     return run(cmd, args.build_timeout, log)
 
 
-def test(preset, args, timeout, log):
+def test(preset, args, timeout, log, tests=None):
     cmd = ["nice", "ctest", "--preset", preset, "--stop-on-failure", "--timeout", str(int(timeout))]
-    if args.tests:
-        cmd += ["-R", args.tests]
+    tests = tests if tests is not None else args.tests
+    if tests:
+        cmd += ["-R", tests]
     if args.exclude_tests:
         cmd += ["-E", args.exclude_tests]
     return run(cmd, timeout + 60, log)
@@ -484,6 +485,10 @@ def main():
     ap.add_argument("--list", action="store_true", help="print the drawn mutants, build nothing")
     ap.add_argument("--score", action="store_true", help="print the score of the results file only")
     ap.add_argument("--max-minutes", type=float, default=0, help="stop (cleanly) after this long")
+    ap.add_argument("--also-windows", action="store_true",
+                    help="a core mutant that the host suite lets pass goes on to the Windows suite under Wine")
+    ap.add_argument("--windows-tests", help="with --also-windows: only the Windows tests matching this regex")
+    ap.add_argument("--windows-timeout", type=float, default=1200, help="seconds for the Windows suite")
     args = ap.parse_args()
 
     results_path = ROOT / args.results
@@ -561,14 +566,16 @@ def main():
 
     timeouts = {}
     deadline = time.monotonic() + args.max_minutes * 60 if args.max_minutes else None
-    presets = sorted({preset_of(m.file) for m in todo})
+    presets = sorted({preset_of(m.file) for m in todo} | ({"windows"} if args.also_windows else set()))
     for preset in presets:
         with open(logs / f"baseline-{preset}.log", "w") as log:
             rc, _, _ = build(preset, args, log)
             if rc != 0:
                 print(f"mutate: the unmutated {preset} build fails, see {log.name}", file=sys.stderr)
                 return 2
-            rc, timed_out, seconds = test(preset, args, args.timeout or 900, log)
+            extra = preset == "windows" and args.also_windows and preset_of(todo[0].file) == "host"
+            rc, timed_out, seconds = test(preset, args, (args.windows_timeout if extra else args.timeout) or 900,
+                                          log, (args.windows_tests or "") if extra else None)
             if rc != 0 or timed_out:
                 print(f"mutate: the unmutated {preset} suite fails, see {log.name}", file=sys.stderr)
                 return 2
@@ -586,6 +593,7 @@ def main():
                 original = path.read_text()
                 mutated = original[: m.start] + m.text + original[m.end:]
                 preset = preset_of(m.file)
+                killer = preset
                 started = time.monotonic()
                 shutil.copy2(path, backup)
                 try:
@@ -597,6 +605,14 @@ def main():
                         else:
                             rc, timed_out, _ = test(preset, args, timeouts[preset], log)
                             status = "timeout" if timed_out else ("killed" if rc != 0 else "survived")
+                        if status == "survived" and args.also_windows and preset == "host":
+                            # The same fault in the Windows build, against the Windows suite.
+                            killer = "windows"
+                            rc, _, _ = build("windows", args, log)
+                            if rc == 0:
+                                rc, timed_out, _ = test("windows", args, timeouts["windows"], log,
+                                                        args.windows_tests or "")
+                                status = "timeout" if timed_out else ("killed" if rc != 0 else "survived")
                 finally:
                     shutil.copy2(backup, path)
                     backup.unlink()
@@ -604,7 +620,7 @@ def main():
                 record = {
                     "id": m.id, "file": m.file, "line": m.line, "col": m.col, "op": m.op,
                     "original": original[m.start:m.end], "replacement": m.text, "status": status,
-                    "preset": preset, "seconds": round(time.monotonic() - started, 1), "seed": args.seed,
+                    "preset": killer, "seconds": round(time.monotonic() - started, 1), "seed": args.seed,
                     "tests": args.tests or "",
                 }
                 results[m.id] = record
