@@ -573,7 +573,7 @@ def main():
             if rc != 0:
                 print(f"mutate: the unmutated {preset} build fails, see {log.name}", file=sys.stderr)
                 return 2
-            extra = preset == "windows" and args.also_windows and preset_of(todo[0].file) == "host"
+            extra = preset == "windows" and args.also_windows and bool(todo) and preset_of(todo[0].file) == "host"
             rc, timed_out, seconds = test(preset, args, (args.windows_timeout if extra else args.timeout) or 900,
                                           log, (args.windows_tests or "") if extra else None)
             if rc != 0 or timed_out:
