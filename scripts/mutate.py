@@ -481,6 +481,7 @@ def main():
                     help="seconds a mutant's tests may take (default: 3x the unmutated run, at least 60)")
     ap.add_argument("--build-timeout", type=float, default=1800)
     ap.add_argument("--operators", help="comma-separated subset: ROR,LCR,NOT,CONST,BOOL,AOR,LOOP,CALL,RET")
+    ap.add_argument("--ids", help="only these mutants: ids separated by commas")
     ap.add_argument("--rerun", choices=["survived", "all"], help="test again mutants already recorded")
     ap.add_argument("--list", action="store_true", help="print the drawn mutants, build nothing")
     ap.add_argument("--score", action="store_true", help="print the score of the results file only")
@@ -527,6 +528,9 @@ def main():
     if args.operators:
         wanted = set(args.operators.split(","))
         candidates = [m for m in candidates if m.op in wanted]
+    if args.ids:
+        wanted_ids = set(args.ids.split(","))
+        candidates = [m for m in candidates if m.id in wanted_ids]
     candidates.sort(key=lambda m: (m.file, m.start, m.op, m.tag))
     drawn = candidates
     if args.sample and args.sample < len(candidates):
