@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <limits>
 
 #include "gaugewell/tests/FakeManagementService.h"
 #include "gaugewell/core/Module1.h"
@@ -82,6 +83,8 @@ TEST(FormatSize, PicksUnitByPowersOfTenAndDividesByPowersOf1024) {
         {1000000000001, "931 GB"},
         {2000000000000, "1,862 GB"},
         {-5, " "},  // never below zero: nothing to show
+        {std::numeric_limits<double>::infinity(), " "},
+        {std::numeric_limits<double>::quiet_NaN(), " "},
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(FormatSize(c.bytes, ","), c.text) << c.bytes;
