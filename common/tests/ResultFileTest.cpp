@@ -85,6 +85,7 @@ TEST(AppendResultLine, StartsOnALineOfItsOwn) {
         {"earlier\r\nCPU Utilization=", "earlier\r\nCPU Utilization=\r\nnext\r\n"},
         {"x", "x\r\nnext\r\n"},                  // shorter than a line end
         {"earlier\n", "earlier\n\r\nnext\r\n"},  // a bare LF ends no line of these files
+        {"cut\rx", "cut\rx\r\nnext\r\n"},        // nor a CR that something follows
     };
     for (const auto& c : cases) {
         testing::ScratchDir dir;
