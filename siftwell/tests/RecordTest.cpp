@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <vector>
 
 #include "siftwell/tests/Fakes.h"
 #include "siftwell/core/Lines.h"
@@ -153,7 +154,9 @@ TEST(HasUnsafeInsert, OnlyInsertsThatReadTheirOwnStringArePlain) {
         {"%1", false},
     };
     for (const auto& [text, unsafe] : cases) {
-        EXPECT_EQ(HasUnsafeInsert(text), unsafe) << text;
+        // In a block of its exact size: a look past the template's end is the sanitizer's to see.
+        const std::vector<char> exact(text.begin(), text.end());
+        EXPECT_EQ(HasUnsafeInsert(std::string_view(exact.data(), exact.size())), unsafe) << text;
     }
 }
 
