@@ -154,6 +154,7 @@ TEST(TextCodecContract, Utf8AtEveryBoundaryOfTheEncoding) {
         {"\xC2\x7F", u"\uFFFD\x7F", false},  // a trail byte out of range on each side
         {"\xC2\xC0", u"\uFFFD\uFFFD", false},
         {"\xE1\x80\x7F", u"\uFFFD\uFFFD\x7F", false},
+        {"\xE1\xC0\x80", u"\uFFFD\uFFFD\uFFFD", false},
         {"\xE1\x80\xC0", u"\uFFFD\uFFFD\uFFFD", false},
         {"\xF1\x80\x80\xC0", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
         {"\xC2", u"\uFFFD", false},  // cut off by the end of the text
