@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-apps imagemagick python3 python3-pil fonts-dejavu-core
-  wixl msitools osslsigncode openssl locales python3-yaml
+  wixl msitools osslsigncode openssl locales python3-yaml gcovr
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test of the tool set: installs what is missing, checks the formatting, then runs the native
-# unit tests (ASan, UBSan), the Windows build's tests under Wine, and a bounded fuzzing run.
+# unit tests (ASan, UBSan), the Windows build's tests under Wine, a bounded fuzzing run, and the
+# core's line and branch coverage against its floors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,6 +36,8 @@ status=0
 run_workflow host || status=1      # portable cores, unit tests with sanitizers
 run_workflow windows || status=1   # cross-built executables and tests under Wine
 run_workflow fuzz || status=1      # libFuzzer smoke run
+echo "== coverage"
+scripts/coverage.sh || status=1    # the core's lines and branches, held at their floors
 
 echo "total: $passed passed, $failed failed"
 exit "$status"

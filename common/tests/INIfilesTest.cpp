@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "FakeTextCodec.h"
 #include "INIfiles.h"
@@ -25,8 +34,11 @@ class FindIniValueTest : public ::testing::TestWithParam<IniCase> {};
 
 const testing::FakeTextCodec kWestern(1252);
 
+// The file's bytes in a block of their exact size: a read past their end is the sanitizer's to see.
 std::string Find(std::string_view file, std::string_view key) {
-    return FindIniValue(file, "event.conf", key, kWestern).ansi;
+    const std::unique_ptr<char[]> exact(new char[file.size()]);
+    std::copy(file.begin(), file.end(), exact.get());
+    return FindIniValue(std::string_view(exact.get(), file.size()), "event.conf", key, kWestern).ansi;
 }
 
 TEST_P(FindIniValueTest, AnswersAsTheFileSays) {
@@ -79,6 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"NoLineEndAtAll", "[event.conf],Server=HostA", "Server", "HostA"},
         IniCase{"LoneLineFeeds", "[event.conf]\nServer=HostA\n", "Server", "HostA"},
         IniCase{"LoneCarriageReturns", "[event.conf]\rServer=HostA\r", "Server", "HostA"},
+        IniCase{"BlanksAfterTheLastLineEnd", kHeader + "Server=HostA\r\n  ", "Disk", "NOTFOUND"},
         IniCase{"EmptyLinesBetween", "\r\n\r\n[event.conf]\r\n\r\nServer=HostA", "Server", "HostA"},
         IniCase{"EmptyKeyMatchesFirstField", kHeader + "LogType=System\r\n", "", "ogType=System"}),
     [](const ::testing::TestParamInfo<IniCase>& param) { return std::string(param.param.name); });
@@ -171,6 +184,20 @@ INSTANTIATE_TEST_SUITE_P(
                       "M\xFCller", u"M\u00FCller"},
         CharacterCase{"Utf16LeWithoutMarkIsAnsiAsBefore", 1252, Utf16Le(u"[event.conf]\r\nServer=HostA\r\n"),
                       "Server", "NOTFOUND", u"NOTFOUND"},
+        // Damaged ends and cut marks: half a UTF-16 unit is dropped, a mark cut short is ANSI text.
+        CharacterCase{"Utf16LeOddLastByteDropped", 1252,
+                      kUtf16Mark + Utf16Le(u"[event.conf]\r\nServer=HostA") + "B", "Server", "HostA",
+                      u"HostA"},
+        CharacterCase{"UnclosedQuoteInUtf8", 1252, kUtf8Mark + kHeader + "\"Password=abc", "Password", "",
+                      u""},
+        CharacterCase{"BlanksAtTheEndInUtf8", 1252, kUtf8Mark + kHeader + "Server=HostA\r\n  ", "Disk",
+                      "NOTFOUND", u"NOTFOUND"},
+        CharacterCase{"Utf16LeMarkAndHalfAUnit", 1252, kUtf16Mark + "[", "Server", "NOTFOUND", u"NOTFOUND"},
+        CharacterCase{"Utf8MarkAlone", 1252, kUtf8Mark, "Server", "NOTFOUND", u"NOTFOUND"},
+        CharacterCase{"Utf8MarkCutShortIsAnsi", 1252, "\xEF\xBB\r\n" + kHeader + "Username=M\xFCller",
+                      "Username", "M\xFCller", u"M\u00FCller"},
+        CharacterCase{"Utf16LeMarkCutShortIsAnsi", 1252, "\xFF\r\n" + kHeader + "Username=M\xFCller",
+                      "Username", "M\xFCller", u"M\u00FCller"},
         // A character that the code page lacks has no exact ANSI form, and is never a look-alike.
         CharacterCase{"OutsideTheCodePage", 1252, kHeader + "Server=Zandrel-\xCE\xA9\r\n", "Server",
                       "Zandrel-?", u"Zandrel-\u03A9", false},
@@ -256,6 +283,102 @@ TEST(ReadSettings, KeepsTheSecretsOnlyWhileTheRecordLives) {
         }
     }
 }
+
+#ifndef _WIN32
+// A file whose size cannot be told (a pipe) is read in growing steps, to its last byte.
+TEST(ReadIniValue, AFileWhoseSizeCannotBeToldIsReadWhole) {
+    testing::ScratchDir dir;
+    ASSERT_EQ(::mkfifo(dir.PathOf("event.conf").c_str(), 0600), 0);
+    std::thread writer([&dir] {
+        std::ofstream(dir.PathOf("event.conf"), std::ios::binary)
+            << kHeader << std::string(3 * 4096, 'x') << "\r\nServer=HostA";
+    });
+    const auto value = ReadIniValue("event.conf", "Server", "event.conf", dir.Path(), kWestern);
+    writer.join();
+    EXPECT_EQ(value, PlainValue("HostA"));
+}
+#endif
+
+#ifdef __SANITIZE_ADDRESS__
+// Every heap block freed while a setting is read, checked for the password's characters: a scratch
+// buffer that moved or was not wiped leaves them there.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
+                                                         void (*)(const volatile void*));
+extern "C" std::size_t __sanitizer_get_allocated_size(const volatile void*);
+
+namespace freed {
+constexpr char kMark[] = "7%9";
+std::atomic<bool> watching{false};
+std::atomic<int> holdingTheMark{0};
+
+bool Holds(const unsigned char* bytes, std::size_t size, std::size_t width) {
+    const std::size_t length = 3 * width;
+    for (std::size_t at = 0; at + length <= size; ++at) {
+        bool same = true;
+        for (std::size_t i = 0; i < length && same; ++i) {
+            same = bytes[at + i] == (i % width == 0 ? static_cast<unsigned char>(kMark[i / width]) : 0);
+        }
+        if (same) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void OnMalloc(const volatile void*, std::size_t) {}
+void OnFree(const volatile void* block) {
+    if (block == nullptr || !watching.load()) {
+        return;
+    }
+    const auto* bytes = static_cast<const unsigned char*>(const_cast<const void*>(block));
+    const std::size_t size = __sanitizer_get_allocated_size(block);
+    if (Holds(bytes, size, 1) || Holds(bytes, size, 2)) {
+        ++holdingTheMark;
+    }
+}
+}  // namespace freed
+
+TEST(ReadIniValue, NoBlockItFreesHoldsThePassword) {
+    static const int installed = __sanitizer_install_malloc_and_free_hooks(freed::OnMalloc, freed::OnFree);
+    ASSERT_NE(installed, 0);
+    // Longer than any scratch buffer's first room; a line of characters beyond U+FFFF after it makes
+    // a buffer that was not sized in advance grow, and the password's line comes once more at the end.
+    const std::u16string password = u"7%9" + std::u16string(97, u'k');
+    const std::u16string lines = u"[event.conf]\r\nPassword=" + password + u"\r\n";
+    std::u16string wide = lines + u";";
+    for (int i = 0; i < 12; ++i) {
+        wide += u"\U0001F600";
+    }
+    wide += u"\r\nPassword=" + password + u"\r\n";
+    const struct {
+        const char* name;
+        std::string file;
+    } kFiles[] = {
+        {"ANSI", WideToUtf8(lines)},
+        {"UTF-8", kUtf8Mark + WideToUtf8(wide)},
+        {"UTF-16", kUtf16Mark + Utf16Le(wide)},
+    };
+    for (const auto& f : kFiles) {
+        SCOPED_TRACE(f.name);
+        testing::ScratchDir dir;
+        dir.Write("event.conf", f.file);
+        freed::holdingTheMark = 0;
+        freed::watching = true;
+        {
+            const auto read =
+                ReadIniValue<SecretValue>("event.conf", "Password", "event.conf", dir.Path(), kWestern);
+            ASSERT_TRUE(read.has_value());
+            EXPECT_EQ(read->text.View(), password);
+        }
+        // A key longer than "Password=" takes the password's first characters into the scan's buffers,
+        // and an absent one leaves them there to the end.
+        EXPECT_EQ(ReadIniValue("event.conf", "OverwriteLog", "event.conf", dir.Path(), kWestern),
+                  PlainValue("NOTFOUND"));
+        freed::watching = false;
+        EXPECT_EQ(freed::holdingTheMark.load(), 0);
+    }
+}
+#endif
 
 TEST(ReadIniValue, MissingFileIsNoValueAtAll) {
     testing::ScratchDir dir;

@@ -24,7 +24,11 @@
 #include "UniqueHandle.h"
 #include "Wine.h"
 #else
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
 #endif
 
 namespace zandrel {
@@ -49,6 +53,32 @@ TEST(AppendResultLine, ReportsAFileThatCannotBeOpened) {
     EXPECT_FALSE(AppendResultLine(dir.PathOf("no-such-directory/event.log"), "lost").Ok());
 }
 
+#ifndef _WIN32
+// A full disk on the native side: a write that fails (/dev/full) is no line, and one that stops short
+// (at the file-size limit) is cut back to where it began.
+TEST(AppendResultLine, AWriteThatFailsOrStopsShortLeavesNoPartOfTheLine) {
+    const Status full = AppendResultLine("/dev/full", "lost");
+    ASSERT_NE(FailureOf(full), nullptr);
+    EXPECT_EQ(FailureOf(full)->number, ENOSPC);
+    testing::ScratchDir dir;
+    EXPECT_FALSE(ClearResultFile(dir.Path()).Ok()) << "a folder is no result file to empty";
+
+    dir.Write("event.log", "earlier\r\n");
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit before = limit;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = 10;  // room for one byte of the line
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const Status cut = AppendResultLine(dir.PathOf("event.log"), "a line longer than the room");
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_NE(FailureOf(cut), nullptr);
+    EXPECT_EQ(FailureOf(cut)->number, ENOSPC);
+    EXPECT_EQ(dir.Read("event.log"), "earlier\r\n");
+}
+#endif
+
 // A fragment that a refused cut (or a writer of old) left never runs into the next line.
 TEST(AppendResultLine, StartsOnALineOfItsOwn) {
     const struct {
@@ -60,6 +90,7 @@ TEST(AppendResultLine, StartsOnALineOfItsOwn) {
         {"earlier\r\nCPU Utilization=", "earlier\r\nCPU Utilization=\r\nnext\r\n"},
         {"x", "x\r\nnext\r\n"},                  // shorter than a line end
         {"earlier\n", "earlier\n\r\nnext\r\n"},  // a bare LF ends no line of these files
+        {"cut\rx", "cut\rx\r\nnext\r\n"},        // nor a CR that something follows
     };
     for (const auto& c : cases) {
         testing::ScratchDir dir;

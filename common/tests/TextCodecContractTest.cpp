@@ -120,6 +120,100 @@ TEST(TextCodecContract, CharacterLengthsInBytes) {
     }
 }
 
+// UTF-8 settings files are decoded without the system, by rules that must be the system's own: each
+// boundary of the encoding once from each side, in both directions. The Windows build checks every
+// well-formed row against the system's UTF-8 as well, and every ill-formed one is refused by it.
+TEST(TextCodecContract, Utf8AtEveryBoundaryOfTheEncoding) {
+    const struct {
+        std::string utf8;
+        std::u16string wide;  // what the bytes read as: U+FFFD for each byte that begins no character
+        bool wellFormed;
+    } kRows[] = {
+        {"", u"", true},
+        {"\x7F", u"\x7F", true},
+        {"\xC2\x80", u"\u0080", true},  // the lowest lead byte: the no-break space, "£", "§", "°", "µ"
+        {"\xC2\xBF", u"\u00BF", true},
+        {"\xDF\xBF", u"\u07FF", true},
+        {"\xE0\xA0\x80", u"\u0800", true},
+        {"\xED\x9F\xBF", u"\uD7FF", true},
+        {"\xEE\x80\x80", u"\uE000", true},
+        {"\xEF\xBF\xBF", u"\uFFFF", true},
+        {"\xF0\x90\x80\x80", u"\U00010000", true},
+        {"\xF0\x9F\x98\x80", u"\U0001F600", true},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF", true},
+        {"\xC0\x80", u"\uFFFD\uFFFD", false},  // overlong forms
+        {"\xC1\xBF", u"\uFFFD\uFFFD", false},
+        {"\xE0\x9F\xBF", u"\uFFFD\uFFFD\uFFFD", false},
+        {"\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", false},  // surrogates
+        {"\xED\xBF\xBF", u"\uFFFD\uFFFD\uFFFD", false},
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},  // above U+10FFFF
+        {"\xF5\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
+        {"\x80", u"\uFFFD", false},
+        {"\xFF", u"\uFFFD", false},
+        {"\xC2\x7F", u"\uFFFD\x7F", false},  // a trail byte out of range on each side
+        {"\xC2\xC0", u"\uFFFD\uFFFD", false},
+        {"\xE1\x80\x7F", u"\uFFFD\uFFFD\x7F", false},
+        {"\xE1\xC0\x80", u"\uFFFD\uFFFD\uFFFD", false},
+        {"\xE1\x80\xC0", u"\uFFFD\uFFFD\uFFFD", false},
+        {"\xF1\x80\x80\xC0", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
+        {"\xC2", u"\uFFFD", false},  // cut off by the end of the text
+        {"\xE0\xA0", u"\uFFFD\uFFFD", false},
+        {"\xF0\x90\x80", u"\uFFFD\uFFFD\uFFFD", false},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(::testing::PrintToString(row.utf8));
+        std::u16string wide = u"<";
+        AppendUtf8AsWide(row.utf8, wide);
+        EXPECT_EQ(wide, u"<" + row.wide);
+        EXPECT_EQ(IsUtf8("a" + row.utf8 + "b"), row.wellFormed);
+        EXPECT_EQ(Utf8SequenceLength(row.utf8), row.wellFormed ? row.utf8.size() : 0);
+        if (row.wellFormed) {
+            EXPECT_EQ(WideToUtf8(row.wide), row.utf8);
+        }
+#ifdef _WIN32
+        const int size = static_cast<int>(row.utf8.size());
+        std::wstring system(row.utf8.size(), L'\0');
+        const int length =
+            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, row.utf8.data(), size, system.data(), size);
+        if (row.wellFormed) {
+            system.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+            EXPECT_EQ(std::u16string(system.begin(), system.end()), row.wide);
+        } else {
+            EXPECT_EQ(length, 0) << "the system takes an ill-formed sequence";
+        }
+#endif
+    }
+}
+
+// Wide text goes out as UTF-8 by the same boundaries; a surrogate that is not half of a pair has no
+// UTF-8 form and becomes U+FFFD (the system refuses it).
+TEST(TextCodecContract, WideToUtf8AtTheSurrogatesEdges) {
+    const struct {
+        std::u16string wide;
+        std::string utf8;
+    } kRows[] = {
+        {u"\xD800", "\xEF\xBF\xBD"},
+        {u"\xDFFF", "\xEF\xBF\xBD"},
+        {u"\xD7FF\xDC00", "\xED\x9F\xBF\xEF\xBF\xBD"},
+        {u"\xDC00\xDC00", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {u"\xD800\xDBFF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {u"\xDBFF\xE000", "\xEF\xBF\xBD\xEE\x80\x80"},
+        {u"\xDC00\xD800", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {u"x\xD800", "x\xEF\xBF\xBD"},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(::testing::PrintToString(row.utf8));
+        EXPECT_EQ(WideToUtf8(row.wide), row.utf8);
+#ifdef _WIN32
+        const std::wstring wide(row.wide.begin(), row.wide.end());
+        EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
+                                      static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr),
+                  0);
+#endif
+    }
+}
+
 // Keys fold the same way in every locale: "I" is "i" in Turkish too, and U+0130 is "i" everywhere.
 TEST(TextCodecContract, FoldingIsTheSameInEveryCodePage) {
     const struct {

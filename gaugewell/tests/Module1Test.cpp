@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <limits>
 
 #include "gaugewell/tests/FakeManagementService.h"
 #include "gaugewell/core/Module1.h"
@@ -83,6 +84,8 @@ TEST(FormatSize, PicksUnitByPowersOfTenAndDividesByPowersOf1024) {
         {1000000000001, "931 GB"},
         {2000000000000, "1,862 GB"},
         {-5, " "},  // never below zero: nothing to show
+        {std::numeric_limits<double>::infinity(), " "},
+        {std::numeric_limits<double>::quiet_NaN(), " "},
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(FormatSize(c.bytes, ","), c.text) << c.bytes;
@@ -269,6 +272,15 @@ TEST(GetCpuUtilization, AveragesAllProcessorsRoundedDown) {
     // A set that reports no count gives no average, and one whose average overflows neither.
     EXPECT_EQ(CpuLoad({{{"LoadPercentage", "50"}}}, 0), 0);
     EXPECT_EQ(CpuLoad({{{"LoadPercentage", "1e18"}}}), 0);
+    // The limits of the 16-bit count and of the 16-bit average, from each side.
+    EXPECT_EQ(CpuLoad({{{"LoadPercentage", "65534"}}}, 32767), 2);
+    EXPECT_EQ(CpuLoad({{{"LoadPercentage", "65534"}}}, 32768), 0);
+    EXPECT_EQ(CpuLoad({{{"LoadPercentage", "65536"}}}, -32768), -2);
+    EXPECT_EQ(CpuLoad({{{"LoadPercentage", "65536"}}}, -32769), 0);
+    EXPECT_EQ(CpuLoad({{{"LoadPercentage", "32767"}}}), 32767);
+    EXPECT_EQ(CpuLoad({{{"LoadPercentage", "32768"}}}), 0);
+    EXPECT_EQ(CpuLoad({{{"LoadPercentage", "32768"}}}, -1), -32768);
+    EXPECT_EQ(CpuLoad({{{"LoadPercentage", "32769"}}}, -1), 0);
 }
 
 TEST(Probes, AskTheServiceExactlyAndReleaseSetBeforeConnection) {
@@ -315,6 +327,19 @@ TEST(Main, WritesTheLinesOfEachRunSequence) {
         {"[memory.conf]\r\nDisk=   \r\n", cpu + memory + noDrive + closing},
         {"[memory.conf]\r\nDisk=\xC4\r\n", cpu + memory + invalid + closing},
         {"[memory.conf]\r\nDisk=\"\r\n", cpu + memory + invalid + closing},
+        // The letters at both ends of each case, and the characters just outside them.
+        {"[memory.conf]\r\nDisk=A\r\n",
+         cpu + memory + "Free Space on Drive A:=<Disk not found>\r\n" + closing},
+        {"[memory.conf]\r\nDisk=Z\r\n",
+         cpu + memory + "Free Space on Drive Z:=<Disk not found>\r\n" + closing},
+        {"[memory.conf]\r\nDisk=a\r\n",
+         cpu + memory + "Free Space on Drive a:=<Disk not found>\r\n" + closing},
+        {"[memory.conf]\r\nDisk=z\r\n",
+         cpu + memory + "Free Space on Drive z:=<Disk not found>\r\n" + closing},
+        {"[memory.conf]\r\nDisk=@\r\n", cpu + memory + invalid + closing},
+        {"[memory.conf]\r\nDisk=[\r\n", cpu + memory + invalid + closing},
+        {"[memory.conf]\r\nDisk=`\r\n", cpu + memory + invalid + closing},
+        {"[memory.conf]\r\nDisk={\r\n", cpu + memory + invalid + closing},
     };
     for (const auto& c : kCases) {
         FakeManagementService host = HealthyHost();

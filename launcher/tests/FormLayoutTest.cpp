@@ -19,6 +19,8 @@ TEST(Form1Layout, FollowsTheScreenDpiAndKeepsTheClassicSizesAt96) {
         {120, {648, 266, {20, 10, 621, 241}, 630, 249}},
         {192, {1036, 426, {32, 16, 994, 386}, 1008, 398}},
         {288, {1554, 639, {48, 24, 1491, 579}, 1512, 597}},
+        // A scale where a twip more or less in the form's height or the picture's moves a pixel.
+        {139, {750, 308, {23, 12, 720, 279}, 730, 288}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(LayOutForm1(c.dpi), c.expected) << c.dpi << " DPI";

@@ -371,6 +371,10 @@ TEST(CaptureRun, TimeZoneHours) {
         {"-32769", std::nullopt},
         {"40000", std::nullopt},
         {"99999999999999999999999999999999", std::nullopt},
+        // Hundreds of digits: beyond what a double holds, and leading zeros before a small number.
+        {std::string(400, '9'), std::nullopt},
+        {"-" + std::string(400, '9') + ".5", std::nullopt},
+        {std::string(400, '0') + "7." + std::string(400, '0') + "1", 7},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.value_or("(absent)"));

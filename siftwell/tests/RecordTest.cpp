@@ -1,6 +1,9 @@
 // Event records read from their raw bytes, insertion strings, and the time and zone texts.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include "siftwell/tests/Fakes.h"
 #include "siftwell/core/Lines.h"
 #include "siftwell/tests/RecordBuilder.h"
@@ -151,7 +154,9 @@ TEST(HasUnsafeInsert, OnlyInsertsThatReadTheirOwnStringArePlain) {
         {"%1", false},
     };
     for (const auto& [text, unsafe] : cases) {
-        EXPECT_EQ(HasUnsafeInsert(text), unsafe) << text;
+        // In a block of its exact size: a look past the template's end is the sanitizer's to see.
+        const std::vector<char> exact(text.begin(), text.end());
+        EXPECT_EQ(HasUnsafeInsert(std::string_view(exact.data(), exact.size())), unsafe) << text;
     }
 }
 
@@ -194,6 +199,30 @@ TEST(TimeText, ZoneShiftsMidnightAndDatesAfter2038) {
         EXPECT_EQ(
             std::get<std::string>(dates.FormatDate(EventTime(c.timeGenerated, c.hours))) + ZoneText(c.hours),
             c.expected);
+    }
+}
+
+// The last second of every month and the first of the next, through a leap year of a century (2000),
+// a common year (2001) and a century that is no leap year (2100), counted from each year's start.
+TEST(TimeText, EveryMonthsEndAndTheLeapDays) {
+    const struct {
+        std::uint32_t yearStart;
+        std::int64_t year;
+        int february;
+    } kYears[] = {{946684800u, 2000, 29}, {978307200u, 2001, 28}, {4102444800u, 2100, 28}};
+    for (const auto& y : kYears) {
+        const int lengths[] = {31, y.february, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        std::uint32_t monthStart = y.yearStart;
+        for (int month = 1; month <= 12; ++month) {
+            SCOPED_TRACE(std::to_string(y.year) + "-" + std::to_string(month));
+            const CivilTime first = EventTime(monthStart, 0);
+            EXPECT_EQ(std::make_tuple(first.year, first.month, first.day, first.hour),
+                      std::make_tuple(y.year, month, 1, 0));
+            monthStart += static_cast<std::uint32_t>(lengths[month - 1]) * 86400u;
+            const CivilTime last = EventTime(monthStart - 1, 0);
+            EXPECT_EQ(std::make_tuple(last.year, last.month, last.day, last.hour, last.minute, last.second),
+                      std::make_tuple(y.year, month, lengths[month - 1], 23, 59, 59));
+        }
     }
 }
 
