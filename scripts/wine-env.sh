@@ -17,6 +17,13 @@ if [ -n "${ZANDREL_WINE_LOCALE:-}" ]; then
   # shellcheck disable=SC2086  # the assignments are words of their own
   export ${ZANDREL_WINE_LOCALE}
 fi
+# The stand-in server's port (1272) is one for the whole machine, whatever the prefix: the runs that
+# start it (ZANDREL_PORT_LOCK=1 from CTest) take turns through this lock, across build trees. The lock's
+# descriptor is closed for the program, so that no Wine process that outlives it holds the lock.
+zandrel_port_lock=()
+if [ "${ZANDREL_PORT_LOCK:-0}" = 1 ]; then
+  zandrel_port_lock=(flock -o -w 1500 /tmp/zandrel-port-1272.lock)
+fi
 if [ -f "$zandrel_build_dir/wine-display" ]; then
   DISPLAY=$(cat "$zandrel_build_dir/wine-display")
   export DISPLAY

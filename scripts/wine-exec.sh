@@ -10,7 +10,7 @@ shift
 # its output: the output goes through a file, so that whoever reads ours sees it end with the program.
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-wine "$@" </dev/null >"$out" 2>&1
+"${zandrel_port_lock[@]}" wine "$@" </dev/null >"$out" 2>&1
 status=$?
 cat "$out"
 exit $status

@@ -68,9 +68,9 @@ int main(int argc, char** argv) {
     // Suspended until it is in the job, so that nothing it starts escapes the limit.
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
                         nullptr, &startup, &info)) {
-        std::fprintf(stderr, "kit-run: cannot start %s (error %lu)\n", argv[3], GetLastError());
-        WriteStatus(argv[2], GetLastError());
-        return 1;
+        const DWORD error = GetLastError();
+        std::fprintf(stderr, "kit-run: cannot start %s (error %lu)\n", argv[3], error);
+        return WriteStatus(argv[2], error) ? 0 : 1;
     }
     const zandrel::UniqueKernelHandle process(info.hProcess);
     const zandrel::UniqueKernelHandle thread(info.hThread);

@@ -3,7 +3,7 @@
 # folder, run-tests.cmd run by Wine's cmd in a fresh prefix with a display of its own. Requires the
 # closing line with no failure, the same sums as the suites' XML, and a reason for every skip (under
 # Wine, the rows of windows_tests skip with one that begins "needs Windows").
-#   test-kit.sh BUILD_DIR VERSION PYTHON
+#   test-kit.sh BUILD_DIR VERSION PYTHON    (ZANDREL_KEEP_KIT=1 keeps the unpacked kit and its results)
 set -uo pipefail
 build=$(cd "$1" && pwd)
 version=$2
@@ -17,7 +17,11 @@ zip=$build/dist/Zandrel-$version-win64-tests.zip
 work=$(mktemp -d "${TMPDIR:-/tmp}/zandrel-kit.XXXXXX")
 cleanup() {
   bash "$scripts/wine-session.sh" stop "$work" >/dev/null 2>&1
-  rm -rf "$work"
+  if [ "${ZANDREL_KEEP_KIT:-0}" = 1 ]; then
+    echo "kit kept in $work"
+  else
+    rm -rf "$work"
+  fi
 }
 trap cleanup EXIT
 mkdir "$work/unpacked"
@@ -27,14 +31,14 @@ kit=$work/unpacked/Zandrel-$version-win64-tests
 
 # A fresh prefix and display in the scratch folder; Windows' search order for MPR.dll, as CTest gives
 # the end-to-end suite (a planted MPR.dll must be one that Wine would load).
-export ZANDREL_WINEDLLOVERRIDES=mpr=n,b
+export ZANDREL_WINEDLLOVERRIDES=mpr=n,b ZANDREL_PORT_LOCK=1
 unset ZANDREL_WINE_LOCALE ZANDREL_KEEP_WINEPREFIX
 bash "$scripts/wine-session.sh" start "$work" || { echo "FAIL: no Wine session"; exit 1; }
 # shellcheck source=../../scripts/wine-env.sh
 source "$scripts/wine-env.sh" "$work"
 started=$(date +%s)
 # Wine's own notes go to standard error, apart from what run-tests.cmd prints.
-(cd "$kit" && wine cmd /c run-tests.cmd </dev/null >"$work/output" 2>"$work/wine-notes")
+(cd "$kit" && "${zandrel_port_lock[@]}" wine cmd /c run-tests.cmd </dev/null >"$work/output" 2>"$work/wine-notes")
 status=$?
 echo "run-tests.cmd: status $status after $(($(date +%s) - started)) s"
 tr -d '\r' <"$work/output" | grep -v '^running ' | tail -n 40

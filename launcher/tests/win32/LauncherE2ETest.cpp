@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -107,6 +108,32 @@ std::string FetchConfigurationPage() {
     return response;
 }
 
+// True when nothing listens on the stand-in's port. The port is the machine's: a server of another run
+// (another prefix, another build tree) or one left behind would make the launcher's server fail to listen.
+bool StandInPortFree() {
+    const WinsockSession winsock;
+    const UniqueSocket probe(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(standin::kPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    BOOL exclusive = TRUE;  // as the server binds it
+    return winsock && probe &&
+           setsockopt(probe.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                      sizeof exclusive) == 0 &&
+           bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+// Every stand-in server's window on the desktop, whoever started it.
+std::vector<HWND> ServerWindows() {
+    std::vector<HWND> windows;
+    for (HWND window = FindWindowExA(nullptr, nullptr, kServerClass, nullptr); window != nullptr;
+         window = FindWindowExA(nullptr, window, kServerClass, nullptr)) {
+        windows.push_back(window);
+    }
+    return windows;
+}
+
 // True once the thread of `window` has taken from its queue, and handled, every message posted to it
 // before: it answers a sent message before the posted ones, so a second one answers only after them.
 bool PostedMessagesHandled(HWND window) {
@@ -185,6 +212,17 @@ class LauncherE2E : public ::testing::Test {
         DeleteFileA(kBrowserLog.c_str());
     }
 
+    // No server outlives its test, whatever ended the test: it would hold the port for the next one.
+    void TearDown() override {
+        for (const HWND window : ServerWindows()) {
+            DWORD processId = 0;
+            GetWindowThreadProcessId(window, &processId);
+            const StartedProcess server = OpenRunningProcess(processId);
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            server.WaitForEnd(10000);  // or ended by force as it goes
+        }
+    }
+
     // Lays the launcher (and the server) into `directory` and starts the launcher.
     StartedProcess Launch(const std::string& directory, bool withServer) {
         const std::string launcher = directory + "\\Zandrel.exe";
@@ -192,24 +230,59 @@ class LauncherE2E : public ::testing::Test {
         if (withServer) {
             EXPECT_TRUE(CopyFileA(kServerExe.c_str(), (directory + "\\zandrel-server.exe").c_str(), FALSE));
         }
-        launchedAt_ = std::chrono::steady_clock::now();
-        StartedProcess process = StartProgram(launcher);
-        EXPECT_NE(process.Id(), 0u) << "cannot start " << launcher;
-        return process;
+        // A run that does not take turns may take the port between the look and the server's bind: the
+        // launcher then starts once more, with a fresh server log.
+        const std::string serverLog = directory + "\\zandrel-server.log";
+        const std::string taken = standin::ListenFailedLogLine(WSAEADDRINUSE);
+        for (int attempt = 1;; ++attempt) {
+            if (withServer) {
+                EXPECT_TRUE(WaitUntil(StandInPortFree, 120s)) << "port " << standin::kPort << " stays taken";
+            }
+            launchedAt_ = std::chrono::steady_clock::now();
+            StartedProcess process = StartProgram(launcher);
+            EXPECT_NE(process.Id(), 0u) << "cannot start " << launcher;
+            std::string log;
+            if (!withServer || attempt == 3 ||
+                !WaitUntil(
+                    [&] {
+                        log = ReadWholeFile(serverLog);
+                        return log.find(standin::ListeningLogLine()) != std::string::npos ||
+                               log.find(taken) != std::string::npos;
+                    },
+                    30s) ||
+                log.find(taken) == std::string::npos) {
+                return process;
+            }
+            // Closed before its tick, so that it leaves no icon; by force only when it does not end.
+            PostMessageA(WaitForTopWindow(process.Id(), kFormClass, 10s), WM_CLOSE, 0, 0);
+            process.WaitForEnd(10000);
+            process = StartedProcess();
+            std::printf("port %u taken before the server could listen: the launcher once more\n",
+                        static_cast<unsigned>(standin::kPort));
+            EXPECT_TRUE(WaitUntil([&] { return DeleteFileA(serverLog.c_str()) != 0; }, 10s));
+        }
     }
 
-    // The stand-in server that the launcher started, once its window exists.
-    StartedProcess FindServer() {
-        HWND window = nullptr;
+    // The stand-in server that the launcher started from `directory`, once its window exists: not one
+    // of an earlier test that is still ending. Its window goes into serverWindow_.
+    StartedProcess FindServer(const std::string& directory) {
+        const std::string image = directory + "\\zandrel-server.exe";
+        StartedProcess server;
         WaitUntil(
             [&] {
-                window = FindWindowA(kServerClass, nullptr);
-                return window != nullptr;
+                for (const HWND window : ServerWindows()) {
+                    DWORD processId = 0;
+                    GetWindowThreadProcessId(window, &processId);
+                    if (processId != 0 && ExecutablePathOf(processId) == image) {
+                        server = OpenRunningProcess(processId);
+                        serverWindow_ = window;
+                        return server.Running();
+                    }
+                }
+                return false;
             },
             30s);  // generous: a first start in a fresh prefix on a loaded machine is slow
-        DWORD processId = 0;
-        GetWindowThreadProcessId(window, &processId);
-        return processId == 0 ? StartedProcess() : OpenRunningProcess(processId);
+        return server;
     }
 
     HWND WaitForMenu(DWORD processId) {
@@ -224,6 +297,7 @@ class LauncherE2E : public ::testing::Test {
     }
 
     std::chrono::steady_clock::time_point launchedAt_;
+    HWND serverWindow_ = nullptr;
 };
 
 TEST_F(LauncherE2E, WithoutServerShowsTheStartFailureBoxAndStaysWithoutPageOrIcon) {
@@ -270,9 +344,8 @@ TEST_F(LauncherE2E, WithServerShowsTheImageThenOpensThePageTwiceAndLivesInTheTra
     std::filesystem::create_directory(install);
     ASSERT_TRUE(CopyFileA(kServerExe.c_str(), dir.PathOf("Zandrel.exe").c_str(), FALSE));
     StartedProcess launcher = Launch(install, true);
-    StartedProcess server = FindServer();
-    ASSERT_TRUE(server.Running());
-    EXPECT_EQ(ExecutablePathOf(server.Id()), install + "\\zandrel-server.exe");
+    StartedProcess server = FindServer(install);
+    ASSERT_TRUE(server.Running()) << "no server started from " << install;
     EXPECT_FALSE(dir.Exists("zandrel-server.log")) << "the decoy beside the directory was started";
     // As the server saw its start: its full path alone on the command line, its window hidden.
     const std::string serverLogPath = install + "\\zandrel-server.log";
@@ -450,7 +523,7 @@ TEST_F(LauncherE2E, AtOneHundredFiftyPercentTheStartUpWindowKeepsItsSizeInTwips)
 
     ScratchDir dir;
     StartedProcess launcher = Launch(dir.Path(), true);
-    StartedProcess server = FindServer();
+    StartedProcess server = FindServer(dir.Path());
     ASSERT_TRUE(server.Running());
     const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
     ASSERT_NE(form, nullptr);
@@ -488,14 +561,14 @@ TEST_F(LauncherE2E, AtOneHundredFiftyPercentTheStartUpWindowKeepsItsSizeInTwips)
 
     PostMessageA(form, WM_CLOSE, 0, 0);
     EXPECT_TRUE(launcher.WaitForEnd(5000));
-    PostMessageA(FindWindowA(kServerClass, nullptr), WM_CLOSE, 0, 0);
+    PostMessageA(serverWindow_, WM_CLOSE, 0, 0);
     EXPECT_TRUE(server.WaitForEnd(10000));
 }
 
 TEST_F(LauncherE2E, ClosingTheStartUpWindowEndsTheLauncherAndLeavesTheServer) {
     ScratchDir dir;
     StartedProcess launcher = Launch(dir.Path(), true);
-    StartedProcess server = FindServer();
+    StartedProcess server = FindServer(dir.Path());
     ASSERT_TRUE(server.Running());
     const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
     ASSERT_NE(form, nullptr);
@@ -506,19 +579,19 @@ TEST_F(LauncherE2E, ClosingTheStartUpWindowEndsTheLauncherAndLeavesTheServer) {
     EXPECT_TRUE(OpenedAddresses().empty());
 
     // Only now, by hand, as a user would have to.
-    PostMessageA(FindWindowA(kServerClass, nullptr), WM_CLOSE, 0, 0);
+    PostMessageA(serverWindow_, WM_CLOSE, 0, 0);
     EXPECT_TRUE(server.WaitForEnd(10000));
 }
 
 TEST_F(LauncherE2E, ExitAfterTheServerEndedOnItsOwnClosesNothingAndStillEnds) {
     ScratchDir dir;
     StartedProcess launcher = Launch(dir.Path(), true);
-    StartedProcess server = FindServer();
+    StartedProcess server = FindServer(dir.Path());
     ASSERT_TRUE(server.Running());
     const HWND form = WaitForTopWindow(launcher.Id(), kFormClass, 10s);
     ASSERT_NE(form, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form); }, 15s));
-    PostMessageA(FindWindowA(kServerClass, nullptr), WM_CLOSE, 0, 0);
+    PostMessageA(serverWindow_, WM_CLOSE, 0, 0);
     ASSERT_TRUE(server.WaitForEnd(10000));
 
     ASSERT_EQ(ShownTrayIcons().size(), 1u);

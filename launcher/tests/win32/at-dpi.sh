@@ -26,6 +26,6 @@ done
 wineserver -w
 # As wine-exec.sh: Wine's helper processes inherit the output and outlive the program.
 status=0
-ZANDREL_TEST_DPI=$dpi wine "$@" </dev/null >"$out" 2>&1 || status=$?
+ZANDREL_TEST_DPI=$dpi "${zandrel_port_lock[@]}" wine "$@" </dev/null >"$out" 2>&1 || status=$?
 cat "$out"
 exit $status
