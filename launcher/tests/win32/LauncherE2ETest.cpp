@@ -85,14 +85,20 @@ std::string SystemText(DWORD error) {
     return SystemErrorDescription({static_cast<std::int32_t>(error), SystemMessageText(error, 512)});
 }
 
-// A GET of the stand-in's page, as a browser would make it; the whole response.
-std::string FetchConfigurationPage() {
-    const WinsockSession winsock;
-    const UniqueSocket connection(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+// The stand-in server's address: its port on the loopback interface.
+sockaddr_in StandInAddress() {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(standin::kPort);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// A GET of the stand-in's page, as a browser would make it; the whole response.
+std::string FetchConfigurationPage() {
+    const WinsockSession winsock;
+    const UniqueSocket connection(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    const sockaddr_in address = StandInAddress();
     std::string response;
     if (winsock && connection &&
         connect(connection.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
@@ -113,10 +119,7 @@ std::string FetchConfigurationPage() {
 bool StandInPortFree() {
     const WinsockSession winsock;
     const UniqueSocket probe(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(standin::kPort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const sockaddr_in address = StandInAddress();
     BOOL exclusive = TRUE;  // as the server binds it
     return winsock && probe &&
            setsockopt(probe.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
