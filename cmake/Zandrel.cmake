@@ -82,8 +82,10 @@ endfunction()
 
 # Tests of the Windows build that run in a locale of their own. Wine takes the user locale and the
 # ANSI code page from the Linux locale; the Linux locales are generated into the build tree (without
-# them Wine's file names are not UTF-8 and a split locale does not work), nothing system-wide.
-set(ZANDREL_TEST_LOCALES ja_JP tr_TR de_CH)
+# them Wine's file names are not UTF-8 and a split locale does not work), nothing system-wide. A
+# locale that has no ANSI code page of its own (Hindi) runs in UTF-8, as Windows' "Use Unicode UTF-8"
+# option does.
+set(ZANDREL_TEST_LOCALES ja_JP tr_TR de_CH hi_IN)
 function(zandrel_add_test_locales)
   find_program(ZANDREL_LOCALEDEF localedef)
   if(NOT ZANDREL_LOCALEDEF OR NOT EXISTS /usr/share/i18n/locales/ja_JP)

@@ -485,6 +485,7 @@ def main():
     ap.add_argument("--rerun", choices=["survived", "all"], help="test again mutants already recorded")
     ap.add_argument("--list", action="store_true", help="print the drawn mutants, build nothing")
     ap.add_argument("--score", action="store_true", help="print the score of the results file only")
+    ap.add_argument("--shard", help="K/N: only every Nth drawn mutant from the Kth, for N trees run side by side")
     ap.add_argument("--max-minutes", type=float, default=0, help="stop (cleanly) after this long")
     ap.add_argument("--also-windows", action="store_true",
                     help="a core mutant that the host suite lets pass goes on to the Windows suite under Wine")
@@ -537,6 +538,12 @@ def main():
         drawn = random.Random(args.seed).sample(candidates, args.sample)
         drawn.sort(key=lambda m: (m.file, m.start, m.op, m.tag))
     print(f"mutate: {len(candidates)} candidates in {len(paths)} files, {len(drawn)} drawn (seed {args.seed})")
+    if args.shard:
+        k, n = (int(x) for x in args.shard.split("/"))
+        if not 1 <= k <= n:
+            ap.error("--shard K/N takes 1 <= K <= N")
+        drawn = drawn[k - 1::n]
+        print(f"mutate: shard {k} of {n}: {len(drawn)} of them")
 
     if args.list:
         for m in drawn:

@@ -560,6 +560,7 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
         bool otherRunBetween;  // another run appends a line between the writer's two
         int asksAtFirst;
         int asksAtSecond;
+        bool driveRelative = false;
     } cases[] = {
         // The file as the first line left it: nothing asked. Windows may set the file's times only
         // at the close, after they were kept; then the second line asks the file's final path again.
@@ -568,12 +569,16 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
         // The line goes out: no link that Windows makes goes unseen there.
         {"a file system that cannot name files", ERROR_NOT_SUPPORTED, false, false, 1, 1},
         {"a folder that cannot be named once", ERROR_ACCESS_DENIED, true, false, 2, 2},
+        // "C:event.log": the current folder of its drive is the one to name.
+        {"a path relative to its drive's current folder", 0, false, false, 2, 0, true},
     };
+    const std::filesystem::path current = std::filesystem::current_path();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testing::ScratchDir dir;
         const std::string path = dir.PathOf("event.log");
-        ResultFileWriter writer(path, FaultCalls());
+        std::filesystem::current_path(c.driveRelative ? dir.Folder() : current);
+        ResultFileWriter writer(c.driveRelative ? path.substr(0, 2) + "event.log" : path, FaultCalls());
         fault::finalPathRefusal = c.refusal;
         fault::onlyFolderOnce = c.onlyFolderOnce;
         EXPECT_TRUE(writer.Append("first").Ok());
@@ -590,6 +595,7 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
         }
         EXPECT_EQ(dir.Read("event.log"),
                   c.otherRunBetween ? "first\r\nother\r\nsecond\r\n" : "first\r\nsecond\r\n");
+        std::filesystem::current_path(current);
     }
 }
 #endif

@@ -1,6 +1,6 @@
 // What the settings reader takes from a TextCodec, checked against the fake the core tests read
 // settings with (in each code page it has) and, in the Windows build, against the system's codec in
-// the code page the run is in: the locale runs give it 932 and 1254 (see common/CMakeLists.txt).
+// the code page the run is in: the locale runs give it 932, 1254 and UTF-8 (see common/CMakeLists.txt).
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <vector>
 
 #include "AnsiText.h"
+#include "Com.h"
 #include "ExecutableDirectory.h"
 #include "GrowBuffer.h"
 #include "UniqueHandle.h"
@@ -159,6 +162,24 @@ TEST(UniqueHandle, ClosingKeepsTheLastError) {
     event.reset();
     EXPECT_EQ(GetLastError(), 1234u);
     EXPECT_FALSE(event);
+}
+
+// An owner that is handed a new string frees the one it held: 64 strings of 4 MiB would show.
+TEST(UniqueBstr, PuttingFreesWhatItHeld) {
+    const auto privateBytes = [] {
+        PROCESS_MEMORY_COUNTERS counters{};
+        GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+        return counters.PagefileUsage;
+    };
+    const std::wstring text(std::size_t{2} << 20, L'x');
+    UniqueBstr held;
+    const SIZE_T before = privateBytes();
+    for (int i = 0; i < 64; ++i) {
+        *held.put() = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        ASSERT_NE(held.get(), nullptr);
+    }
+    const SIZE_T after = privateBytes();
+    EXPECT_LT(after > before ? after - before : 0, SIZE_T{64} << 20);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // ExitStatus::AbnormalEnd rather than with the runtime's box: ZANDREL_END_BY names which.
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -34,6 +36,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         Promises();
     } else if (end == "thread") {
         std::thread(Throw).join();
+    } else if (end == "calloc_overflow") {
+        // A count and size whose product wraps round to 4 bytes: no block, and the run goes on.
+        volatile std::size_t count = SIZE_MAX / 4 + 2;
+        return calloc(count, 4) == nullptr ? 0 : 1;
     }
     return zandrel::RunToAnEnd([&end] {
         if (end == "bad_alloc") {
