@@ -11,6 +11,10 @@ and tested under Wine; every other file with the host preset and its suite.
     scripts/mutate.py --core --list                         # the candidates, nothing built
     scripts/mutate.py --score                               # the score of what the results file holds
 
+A mutant of one program's win32/ folder is tested only by the tests that run that program
+(--full-scope: by all of them), in the Wine prefix that the unmutated run made. With --shard K/N,
+N trees share one sample: each runs its part, and --score over the joined results files tells all.
+
 Ids are file:line:col:operator:replacement and stay the same as long as the file does. Mutants that
 cannot change behaviour are listed in scripts/mutants-equivalent.txt (id, then a one-line reason);
 the score leaves them out: (killed + timeout) / (total - equivalent - not-compiled).
@@ -361,6 +365,23 @@ def rel(p):
     return Path(p).resolve().relative_to(ROOT).as_posix()
 
 
+# A program's own adapters are seen only by the tests that run that program: the other programs'
+# suites and the tests of the shared code alone are left out for them.
+SHARED_ONLY_TESTS = "common_tests|common_codec_|common_win32_tests|standin_server_tests"
+SCOPE_EXCLUDE = {
+    "siftwell/win32/": "gaugewell_|launcher_|" + SHARED_ONLY_TESTS,
+    "gaugewell/win32/": "siftwell_|launcher_|" + SHARED_ONLY_TESTS,
+    "launcher/win32/": "siftwell_|gaugewell_|" + SHARED_ONLY_TESTS,
+}
+
+
+def scope_exclude(relpath, exclude):
+    for folder, scoped in SCOPE_EXCLUDE.items():
+        if relpath.startswith(folder):
+            return f"({exclude})|{scoped}" if exclude else scoped
+    return exclude
+
+
 def preset_of(relpath):
     return "windows" if "/win32/" in "/" + relpath else "host"
 
@@ -430,13 +451,16 @@ def build(preset, args, log):
     return run(cmd, args.build_timeout, log)
 
 
-def test(preset, args, timeout, log, tests=None):
+def test(preset, args, timeout, log, tests=None, exclude=None, fresh=True):
     cmd = ["nice", "ctest", "--preset", preset, "--stop-on-failure", "--timeout", str(int(timeout))]
     tests = tests if tests is not None else args.tests
+    exclude = exclude if exclude is not None else args.exclude_tests
     if tests:
         cmd += ["-R", tests]
-    if args.exclude_tests:
-        cmd += ["-E", args.exclude_tests]
+    if exclude:
+        cmd += ["-E", exclude]
+    if not fresh:  # the Wine prefix that the unmutated run made serves every mutant's run
+        cmd = ["env", "ZANDREL_KEEP_WINEPREFIX=1"] + cmd
     return run(cmd, timeout + 60, log)
 
 
@@ -485,6 +509,8 @@ def main():
     ap.add_argument("--rerun", choices=["survived", "all"], help="test again mutants already recorded")
     ap.add_argument("--list", action="store_true", help="print the drawn mutants, build nothing")
     ap.add_argument("--score", action="store_true", help="print the score of the results file only")
+    ap.add_argument("--full-scope", action="store_true",
+                    help="a program's adapters against every test, not only those that run that program")
     ap.add_argument("--shard", help="K/N: only every Nth drawn mutant from the Kth, for N trees run side by side")
     ap.add_argument("--max-minutes", type=float, default=0, help="stop (cleanly) after this long")
     ap.add_argument("--also-windows", action="store_true",
@@ -614,7 +640,10 @@ def main():
                         if rc != 0:
                             status = "not-compiled"
                         else:
-                            rc, timed_out, _ = test(preset, args, timeouts[preset], log)
+                            exclude = args.exclude_tests if args.full_scope else scope_exclude(
+                                m.file, args.exclude_tests)
+                            rc, timed_out, _ = test(preset, args, timeouts[preset], log, exclude=exclude,
+                                                    fresh=False)
                             status = "timeout" if timed_out else ("killed" if rc != 0 else "survived")
                         if status == "survived" and args.also_windows and preset == "host":
                             # The same fault in the Windows build, against the Windows suite.
@@ -622,7 +651,7 @@ def main():
                             rc, _, _ = build("windows", args, log)
                             if rc == 0:
                                 rc, timed_out, _ = test("windows", args, timeouts["windows"], log,
-                                                        args.windows_tests or "")
+                                                        args.windows_tests or "", fresh=False)
                                 status = "timeout" if timed_out else ("killed" if rc != 0 else "survived")
                 finally:
                     shutil.copy2(backup, path)
