@@ -139,6 +139,7 @@ TEST(Win32TextCodec, ConvertsExactlyOrSaysSo) {
     EXPECT_EQ(ExactAnsi(L"a\xD800", CP_UTF8), std::nullopt);
     EXPECT_EQ(ExactAnsi(L"\u03A9", 1253), "\xD9");
     EXPECT_EQ(ExactAnsi(L"\u03A9"), std::nullopt);
+    EXPECT_EQ(ExactAnsi(L"x", 99), std::nullopt);  // no such code page: nothing to say it in
     // Simple lower case, the same in every locale: U+0130 is "i", and "I" stays "i".
     std::u16string folded;
     codec.FoldCase(u"T\u0130MEZONE TIMEZONE \u00C4\uFF21", folded);

@@ -161,7 +161,7 @@ TEST(AbnormalEnd, EndsThatNothingCaughtEndWithTheirStatus) {
         {"bad_alloc", kAbnormalEnd},  // memory ran out
         {"noexcept", kAbnormalEnd},   // std::terminate from a broken promise
         {"thread", kAbnormalEnd},     // std::terminate on a thread of its own
-        {"calloc_overflow", 0},       // a request beyond memory is its caller's to handle
+        {"calloc_sizes", 0},          // no bytes, or more than memory: the caller's to handle
     };
     const std::string probe = BuildPathToWindows(ZANDREL_ABNORMALENDPROBE_EXE);
     for (const auto& c : kCases) {

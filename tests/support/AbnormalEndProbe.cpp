@@ -36,8 +36,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         Promises();
     } else if (end == "thread") {
         std::thread(Throw).join();
-    } else if (end == "calloc_overflow") {
-        // A count and size whose product wraps round to 4 bytes: no block, and the run goes on.
+    } else if (end == "crash") {
+        // An access violation that nothing handles, which only Windows Error Reporting sees: it must
+        // ask nobody.
+        RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    } else if (end == "calloc_sizes") {
+        // A block of no bytes, which the runtime may give or not, then a count and size whose product
+        // wraps round to 4 bytes: no block. Neither ends the run.
+        volatile std::size_t none = 0;
+        free(calloc(1, none));
         volatile std::size_t count = SIZE_MAX / 4 + 2;
         return calloc(count, 4) == nullptr ? 0 : 1;
     }

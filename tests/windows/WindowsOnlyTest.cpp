@@ -54,6 +54,7 @@ const std::string kMessagesDll = BuildPathToWindows(SIFTWELL_TEST_MESSAGES_DLL);
 const std::string kPlantedMpr = BuildPathToWindows(SIFTWELL_PLANTED_MPR_DLL);
 const std::string kPlantedNetmsg = BuildPathToWindows(ZANDREL_PLANTED_NETMSG_DLL);
 const std::string kPlantedWbemcomn = BuildPathToWindows(ZANDREL_PLANTED_WBEMCOMN_DLL);
+const std::string kAbnormalEndProbe = BuildPathToWindows(ZANDREL_ABNORMALENDPROBE_EXE);
 
 constexpr char kSource[] = "ZandrelKitTest";
 
@@ -907,6 +908,18 @@ int TrayHoldsIconOf(HWND owner) {
         }
     }
     return 0;
+}
+
+// A crash that nothing handles ends the run by itself: Windows Error Reporting writes its report and
+// shows no box (a box would hold the run until someone clicked it, and the bound would pass first).
+TEST(WindowsCrash, ACrashEndsTheRunWithNoBoxToClick) {
+    ZANDREL_SKIP_UNLESS("Wine hands a crash to its own debugger");
+    ScratchDir dir;
+    SetEnvironmentVariableA("ZANDREL_END_BY", "crash");
+    const ProgramRun run = RunProgram(dir, kAbnormalEndProbe, "none.log", 120000);
+    SetEnvironmentVariableA("ZANDREL_END_BY", nullptr);
+    EXPECT_FALSE(run.timedOut) << "the crash waited for an answer";
+    EXPECT_EQ(run.exitCode, static_cast<unsigned long>(EXCEPTION_ACCESS_VIOLATION));
 }
 
 TEST(WindowsDesktop, TheLauncherShowsItsWindowAddsItsIconAndExitEndsTheServer) {
