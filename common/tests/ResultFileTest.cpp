@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -186,6 +188,27 @@ TEST(ResultFileLinks, AFileReachedAnotherWayIsWritten) {
 
 #ifdef _WIN32
 
+// A result file in a drive's root: the root's final path ends with its separator, the file's folder
+// does not, and both are the same folder.
+TEST(ResultFileLinks, AFileInADrivesRootIsWritten) {
+    char windows[MAX_PATH] = {};
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 2u);
+    const std::string path =
+        std::string(windows, 3) + "zandrel-root-" + std::to_string(GetCurrentProcessId()) + ".log";
+    if (!UniqueFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr))) {
+        GTEST_SKIP() << "this account may not make files in " << std::string(windows, 3);
+    }
+    const struct Removed {
+        std::string path;
+        ~Removed() { DeleteFileA(path.c_str()); }
+    } removed{path};
+    EXPECT_TRUE(AppendResultLine(path, "earlier").Ok());
+    EXPECT_TRUE(ClearResultFile(path).Ok());
+    EXPECT_TRUE(AppendResultLine(path, "line").Ok());
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "line\r\n");
+}
+
 // The file's DACL as SDDL text; Wine keeps the descriptor given at creation and shows it, but
 // enforces none of it.
 std::string DaclOf(const std::string& path) {
@@ -261,6 +284,15 @@ BOOL WINAPI BrokenWrite(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
     SetLastError(ERROR_NETNAME_DELETED);
     return FALSE;
 }
+// WriteFile sets the count to 0 when it fails, whatever reached the file before the failure.
+BOOL WINAPI BrokenWriteTellingNothing(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
+                                      LPOVERLAPPED overlapped) {
+    const BOOL done = BrokenWrite(file, bytes, size, written, overlapped);
+    if (armed) {
+        *written = 0;
+    }
+    return done;
+}
 BOOL WINAPI RefusedCut(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
     if (!armed) {
         return SetFileInformationByHandle(file, kind, info, size);
@@ -295,6 +327,13 @@ BOOL WINAPI NoDescriptor(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* desc
     }
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
+}
+
+// Counts the searches of the folder, which a name asked for exactly never needs.
+int searches = 0;
+HANDLE WINAPI Search(LPCSTR path, LPWIN32_FIND_DATAA entry) {
+    ++searches;
+    return FindFirstFileA(path, entry);
 }
 
 // Counts the final-path questions; `finalPathRefusal` (when not 0) is what they fail with instead,
@@ -371,7 +410,9 @@ ResultFileCalls FaultCalls() {
     calls.sleep = &fault::Pause;
     calls.createFile = &fault::RefusedOpen;
     calls.getFinalPathName = &fault::FinalPath;
+    calls.findFirstFile = &fault::Search;
     fault::armed = false;
+    fault::searches = 0;
     fault::now = 0;
     fault::heldOpens = 0;
     fault::refusal = ERROR_SHARING_VIOLATION;
@@ -401,6 +442,9 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
          "earlier\r\n", false, ERROR_DISK_FULL, "earlier\r\n", false},
         {"a write that fails part-way is cut back",
          [](ResultFileCalls& c) { c.writeFile = &fault::BrokenWrite; }, 0, "earlier\r\n", false,
+         ERROR_NETNAME_DELETED, "earlier\r\n", false},
+        {"a write that fails part-way and counts nothing is cut back",
+         [](ResultFileCalls& c) { c.writeFile = &fault::BrokenWriteTellingNothing; }, 0, "earlier\r\n", false,
          ERROR_NETNAME_DELETED, "earlier\r\n", false},
         // The fragment stays, and the writer does not take the file for as its last line left it.
         {"a refused cut",
@@ -550,6 +594,21 @@ TEST(ResultFileLinks, OnlyANameSurrogateOrASecondNameIsALink) {
     }
 }
 
+// The root of a fixed drive other than `drive` ("C:"), or nothing.
+std::string OtherFixedDrive(const std::string& drive) {
+    const DWORD drives = GetLogicalDrives();
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        std::string root = "A:\\";
+        root[0] = letter;
+        if ((drives >> (letter - 'A') & 1) != 0 &&
+            std::toupper(static_cast<unsigned char>(drive[0])) != letter &&
+            GetDriveTypeA(root.c_str()) == DRIVE_FIXED) {
+            return root;
+        }
+    }
+    return {};
+}
+
 // Where the file really is costs more than the line's own write: a writer asks it once, and again
 // only when it cannot know. Each row is two lines of one writer.
 TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
@@ -577,7 +636,14 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
         SCOPED_TRACE(c.name);
         testing::ScratchDir dir;
         const std::string path = dir.PathOf("event.log");
-        std::filesystem::current_path(c.driveRelative ? dir.Folder() : current);
+        if (c.driveRelative) {
+            // Seen only from another drive, where there is one: "C:" is then the folder that
+            // Windows keeps for C: ("=C:"), not this process's current folder.
+            const std::string drive = path.substr(0, 2);
+            const std::string other = OtherFixedDrive(drive);
+            SetEnvironmentVariableA(std::string("=").append(drive).c_str(), dir.Path().c_str());
+            std::filesystem::current_path(other.empty() ? dir.Folder() : std::filesystem::path(other));
+        }
         ResultFileWriter writer(c.driveRelative ? path.substr(0, 2) + "event.log" : path, FaultCalls());
         fault::finalPathRefusal = c.refusal;
         fault::onlyFolderOnce = c.onlyFolderOnce;
@@ -595,7 +661,9 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
         }
         EXPECT_EQ(dir.Read("event.log"),
                   c.otherRunBetween ? "first\r\nother\r\nsecond\r\n" : "first\r\nsecond\r\n");
+        EXPECT_EQ(fault::searches, 0);
         std::filesystem::current_path(current);
+        SetEnvironmentVariableA(std::string("=").append(path, 0, 2).c_str(), nullptr);
     }
 }
 #endif
