@@ -329,11 +329,17 @@ BOOL WINAPI NoDescriptor(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* desc
     return FALSE;
 }
 
-// Counts the searches of the folder, which a name asked for exactly never needs.
+// Counts the searches of the folder, which a name asked for exactly never needs, and the second
+// handles, which only a file that a storage filter keeps or a line to cut back needs.
 int searches = 0;
+int reopens = 0;
 HANDLE WINAPI Search(LPCSTR path, LPWIN32_FIND_DATAA entry) {
     ++searches;
     return FindFirstFileA(path, entry);
+}
+HANDLE WINAPI CountedReopen(HANDLE file, DWORD access, DWORD share, DWORD flags) {
+    ++reopens;
+    return ReOpenFile(file, access, share, flags);
 }
 
 // Counts the final-path questions; `finalPathRefusal` (when not 0) is what they fail with instead,
@@ -411,8 +417,10 @@ ResultFileCalls FaultCalls() {
     calls.createFile = &fault::RefusedOpen;
     calls.getFinalPathName = &fault::FinalPath;
     calls.findFirstFile = &fault::Search;
+    calls.reOpenFile = &fault::CountedReopen;
     fault::armed = false;
     fault::searches = 0;
+    fault::reopens = 0;
     fault::now = 0;
     fault::heldOpens = 0;
     fault::refusal = ERROR_SHARING_VIOLATION;
@@ -662,6 +670,7 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
         EXPECT_EQ(dir.Read("event.log"),
                   c.otherRunBetween ? "first\r\nother\r\nsecond\r\n" : "first\r\nsecond\r\n");
         EXPECT_EQ(fault::searches, 0);
+        EXPECT_EQ(fault::reopens, 0);
         std::filesystem::current_path(current);
         SetEnvironmentVariableA(std::string("=").append(path, 0, 2).c_str(), nullptr);
     }
