@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -321,6 +322,25 @@ BOOL WINAPI NoToken(HANDLE process, DWORD access, PHANDLE token) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
+// The account's TOKEN_USER in exactly the structure's size, its SID kept elsewhere: an answer that
+// holds all that is read from it.
+BOOL WINAPI BareTokenUser(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID info, DWORD size,
+                          PDWORD needed) {
+    alignas(TOKEN_USER) static unsigned char whole[256];
+    if (!armed || kind != TokenUser) {
+        return GetTokenInformation(token, kind, info, size, needed);
+    }
+    if (!GetTokenInformation(token, TokenUser, whole, sizeof whole, needed)) {
+        return FALSE;
+    }
+    *needed = sizeof(TOKEN_USER);
+    if (size < sizeof(TOKEN_USER)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(info, whole, sizeof(TOKEN_USER));
+    return TRUE;
+}
 BOOL WINAPI NoDescriptor(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor, PULONG size) {
     if (!armed) {
         return ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, revision, descriptor, size);
@@ -336,6 +356,13 @@ int reopens = 0;
 HANDLE WINAPI Search(LPCSTR path, LPWIN32_FIND_DATAA entry) {
     ++searches;
     return FindFirstFileA(path, entry);
+}
+// Counts the unlocks that fail: a lock that stays until the handle closes holds the next run up.
+int failedUnlocks = 0;
+BOOL WINAPI CheckedUnlock(HANDLE file, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED range) {
+    const BOOL done = UnlockFileEx(file, reserved, low, high, range);
+    failedUnlocks += done ? 0 : 1;
+    return done;
 }
 HANDLE WINAPI CountedReopen(HANDLE file, DWORD access, DWORD share, DWORD flags) {
     ++reopens;
@@ -418,7 +445,9 @@ ResultFileCalls FaultCalls() {
     calls.getFinalPathName = &fault::FinalPath;
     calls.findFirstFile = &fault::Search;
     calls.reOpenFile = &fault::CountedReopen;
+    calls.unlockFile = &fault::CheckedUnlock;
     fault::armed = false;
+    fault::failedUnlocks = 0;
     fault::searches = 0;
     fault::reopens = 0;
     fault::now = 0;
@@ -472,6 +501,9 @@ TEST(ResultFileFaults, ALineIsWholeOrAbsentAndAFreshStartDoneOrFailed) {
          "earlier\r\n", false, 0, "earlier\r\nnext\r\n", false},
         {"no token for a new file", [](ResultFileCalls& c) { c.openProcessToken = &fault::NoToken; }, 0,
          nullptr, false, ERROR_ACCESS_DENIED, nullptr, false},
+        {"a TOKEN_USER of its own size for a new file",
+         [](ResultFileCalls& c) { c.getTokenInformation = &fault::BareTokenUser; }, 0, nullptr, false, 0,
+         "next\r\n", false},
         {"no descriptor for a new file",
          [](ResultFileCalls& c) { c.convertStringSecurityDescriptor = &fault::NoDescriptor; }, 0, nullptr,
          false, ERROR_INVALID_PARAMETER, nullptr, false},
@@ -671,6 +703,7 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
                   c.otherRunBetween ? "first\r\nother\r\nsecond\r\n" : "first\r\nsecond\r\n");
         EXPECT_EQ(fault::searches, 0);
         EXPECT_EQ(fault::reopens, 0);
+        EXPECT_EQ(fault::failedUnlocks, 0);
         std::filesystem::current_path(current);
         SetEnvironmentVariableA(std::string("=").append(path, 0, 2).c_str(), nullptr);
     }

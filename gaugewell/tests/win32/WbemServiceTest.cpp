@@ -159,6 +159,11 @@ TEST(WindowsLocale, GivesTheUserThousandsSeparator) {
     }
     // The tests pin the locale to English.
     EXPECT_EQ(Must(WindowsLocale().ThousandsSeparator()), ",");
+    // A user who wants no separator has an empty one, which is no failure.
+    ASSERT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, ""));
+    const Result<std::string> none = WindowsLocale().ThousandsSeparator();
+    SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, ",");
+    EXPECT_EQ(none, Result<std::string>(std::string()));
 }
 
 // A user locale whose ANSI code page is not the system's: Swiss German's separator U+2019 comes as

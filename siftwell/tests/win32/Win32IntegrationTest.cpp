@@ -333,6 +333,19 @@ TEST_F(RealPlatform, NetworkManagementTextsFromTheNetworkMessageModule) {
     EXPECT_TRUE(DeleteFileA(system.c_str())) << GetLastError();
 }
 
+// A source whose key goes while it is open: the system's error, not a source without a message file.
+TEST_F(RealPlatform, ASourceDeletedWhileOpenGivesTheSystemsError) {
+    RegisterSource(kTestLog, "Deleted", kMessagesDll);
+    Result<std::unique_ptr<SourceRegistration>> source = messages_.OpenSource(kTestLog, "Deleted");
+    ASSERT_FALSE(FailureOf(source));
+    ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventLogKey + std::string(kTestLog) + "\\Deleted").c_str()),
+              ERROR_SUCCESS);
+    const Result<std::optional<std::string>> value = ValueOf(source)->MessageFileValue();
+    const Failure* failure = FailureOf(value);
+    ASSERT_NE(failure, nullptr);
+    EXPECT_EQ(failure->number, ERROR_KEY_DELETED);
+}
+
 TEST_F(RealPlatform, BareMessageFileNamesComeFromSystem32Only) {
     if (!zandrel::testing::RunningUnderWine()) {
         GTEST_SKIP() << "expects the date text of the regional settings the tests pin under Wine";
