@@ -676,12 +676,15 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
         SCOPED_TRACE(c.name);
         testing::ScratchDir dir;
         const std::string path = dir.PathOf("event.log");
+        // The drive's own current folder ("=C:"), as the process had it.
+        const std::string driveFolder = std::string("=").append(path, 0, 2);
+        char kept[MAX_PATH] = {};
+        const DWORD keptLength = GetEnvironmentVariableA(driveFolder.c_str(), kept, MAX_PATH);
         if (c.driveRelative) {
             // Seen only from another drive, where there is one: "C:" is then the folder that
-            // Windows keeps for C: ("=C:"), not this process's current folder.
-            const std::string drive = path.substr(0, 2);
-            const std::string other = OtherFixedDrive(drive);
-            SetEnvironmentVariableA(std::string("=").append(drive).c_str(), dir.Path().c_str());
+            // Windows keeps for C:, not this process's current folder.
+            const std::string other = OtherFixedDrive(path.substr(0, 2));
+            SetEnvironmentVariableA(driveFolder.c_str(), dir.Path().c_str());
             std::filesystem::current_path(other.empty() ? dir.Folder() : std::filesystem::path(other));
         }
         ResultFileWriter writer(c.driveRelative ? path.substr(0, 2) + "event.log" : path, FaultCalls());
@@ -705,7 +708,8 @@ TEST(ResultFileWriter, AsksWhereTheFileIsOnlyWhenItCannotKnow) {
         EXPECT_EQ(fault::reopens, 0);
         EXPECT_EQ(fault::failedUnlocks, 0);
         std::filesystem::current_path(current);
-        SetEnvironmentVariableA(std::string("=").append(path, 0, 2).c_str(), nullptr);
+        SetEnvironmentVariableA(driveFolder.c_str(),
+                                keptLength > 0 && keptLength < MAX_PATH ? kept : nullptr);
     }
 }
 #endif
